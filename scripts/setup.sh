@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12, and
+# generates the locales the tests use. Idempotent; works as root or through
+# sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config clang libclang-rt-14-dev
+  libx11-dev libxft-dev libfontconfig-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+  xvfb xdotool xclip x11-utils x11-xserver-utils
+  fonts-ipafont-gothic locales
+)
+locales=(en_US.UTF-8 ja_JP.UTF-8 de_DE.UTF-8)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+need_gen=0
+for l in "${locales[@]}"; do
+  key=$(echo "$l" | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+  if ! grep -qx "$key" <<<"$have"; then
+    as_root sed -i "s/^# *\(${l} UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^${l} UTF-8" /etc/locale.gen || echo "${l} UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+    need_gen=1
+  fi
+done
+if [ "$need_gen" -eq 1 ]; then
+  echo "setup: generating locales"
+  as_root locale-gen >/dev/null
+fi
