@@ -24,9 +24,9 @@ public:
     Display* Dpy() const { return display_; }
     int ScreenNumber() const { return screen_; }
     Window Root() const { return root_; }
-    Visual* DefaultVisual() const { return visual_; }
+    Visual* VisualOf() const { return visual_; }
     int Depth() const { return depth_; }
-    Colormap DefaultColormap() const { return colormap_; }
+    Colormap ColormapOf() const { return colormap_; }
     int ScreenWidth() const { return width_; }
     int ScreenHeight() const { return height_; }
     // Pixels per inch: the Xft.dpi resource, else 96.
