@@ -1,5 +1,7 @@
 // The one connection to the X server, shared by the X11 halves of the
 // platform seam (X11Gdi draws, X11User makes windows and reads input).
+// Between the two halves a platform::WindowHandle is the X window id itself,
+// so X11Gdi::GetDC(window) draws straight into that window.
 #pragma once
 
 #include <cstdint>
