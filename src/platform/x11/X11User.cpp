@@ -1,0 +1,730 @@
+#include "platform/x11/X11User.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+#include <iconv.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xproto.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include "platform/x11/X11Keys.h"
+
+namespace qmk::platform::x11 {
+
+namespace {
+
+User::ConnectionLostHandler connectionLostHandler = nullptr;
+
+// Xlib calls this when the server is gone; returning would make Xlib call
+// exit(), running destructors against a dead connection, so nothing returns.
+int OnIoError(Display*) {
+    if (connectionLostHandler != nullptr) connectionLostHandler();
+    static constexpr char text[] = "qmk: connection to the X server lost\n";
+    ssize_t written = write(2, text, sizeof text - 1);
+    (void)written;
+    _exit(1);
+}
+
+// Windows die while requests for them are still on their way (a child
+// destroyed with its parent, a focus request for a window just unmapped);
+// those errors mean nothing. Anything else is a fault worth seeing.
+int OnProtocolError(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) return 0;
+    if (error->error_code == BadMatch && error->request_code == X_SetInputFocus) return 0;
+    char text[160] = {};
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "qmk: X error: %s (request %d.%d, resource 0x%lx)\n", text,
+                 error->request_code, error->minor_code, error->resourceid);
+    return 0;
+}
+
+// Code page 932 to UTF-8; a byte that does not convert becomes "?", so a
+// damaged title still shows the rest.
+std::string Cp932ToUtf8(std::string_view text) {
+    std::string out;
+    bool ascii = std::all_of(text.begin(), text.end(),
+                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) return std::string(text);
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        for (char c : text) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+        return out;
+    }
+    std::string input(text);
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    char buffer[256];
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
+        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            out.push_back('?');
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+// UTF-8 to Latin-1 for requestors that only take STRING; other characters
+// become "?".
+std::string Utf8ToLatin1(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        auto b = static_cast<unsigned char>(text[i]);
+        std::uint32_t code = 0;
+        std::size_t length = 1;
+        if (b < 0x80) code = b;
+        else if ((b & 0xE0) == 0xC0) { code = b & 0x1F; length = 2; }
+        else if ((b & 0xF0) == 0xE0) { code = b & 0x0F; length = 3; }
+        else if ((b & 0xF8) == 0xF0) { code = b & 0x07; length = 4; }
+        else { code = '?'; }
+        if (i + length > text.size()) {
+            code = '?';
+            length = text.size() - i;
+        } else {
+            for (std::size_t k = 1; k < length; ++k) {
+                auto c = static_cast<unsigned char>(text[i + k]);
+                if ((c & 0xC0) != 0x80) {
+                    code = '?';
+                    length = k;
+                    break;
+                }
+                code = (code << 6) | (c & 0x3F);
+            }
+        }
+        out.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+        i += length;
+    }
+    return out;
+}
+
+std::uint32_t ModifiersOf(unsigned int state) {
+    std::uint32_t m = 0;
+    if (state & ShiftMask) m |= mod::Shift;
+    if (state & ControlMask) m |= mod::Control;
+    if (state & Mod1Mask) m |= mod::Alt;
+    return m;
+}
+
+std::uint32_t ButtonsOf(unsigned int state) {
+    std::uint32_t b = 0;
+    if (state & Button1Mask) b |= 1u;
+    if (state & Button2Mask) b |= 2u;
+    if (state & Button3Mask) b |= 4u;
+    return b;
+}
+
+Rect Union(const Rect& a, const Rect& b) {
+    return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+            std::max(a.Bottom, b.Bottom)};
+}
+
+constexpr long TopLevelEvents = ExposureMask | KeyPressMask | KeyReleaseMask | ButtonPressMask |
+                                ButtonReleaseMask | PointerMotionMask | FocusChangeMask |
+                                StructureNotifyMask;
+// Keys are not selected on children: they propagate to the top-level window,
+// which holds the focus, so the framework sees every key there.
+constexpr long ChildEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+
+// _MOTIF_WM_HINTS fields.
+constexpr long MwmHintsFunctions = 1, MwmHintsDecorations = 2;
+constexpr long MwmFuncMove = 4, MwmFuncClose = 32;
+constexpr long MwmDecorBorder = 2, MwmDecorTitle = 8, MwmDecorMenu = 16;
+
+}  // namespace
+
+X11User::X11User(X11Display& display) : display_(display), dpy_(display.Dpy()) {
+    wmProtocols_ = display_.InternAtom("WM_PROTOCOLS");
+    wmDeleteWindow_ = display_.InternAtom("WM_DELETE_WINDOW");
+    wmClientLeader_ = display_.InternAtom("WM_CLIENT_LEADER");
+    netWmName_ = display_.InternAtom("_NET_WM_NAME");
+    netWmIcon_ = display_.InternAtom("_NET_WM_ICON");
+    netWmPid_ = display_.InternAtom("_NET_WM_PID");
+    netWmWindowType_ = display_.InternAtom("_NET_WM_WINDOW_TYPE");
+    netWmWindowTypeDialog_ = display_.InternAtom("_NET_WM_WINDOW_TYPE_DIALOG");
+    netWmWindowTypeNormal_ = display_.InternAtom("_NET_WM_WINDOW_TYPE_NORMAL");
+    netWmState_ = display_.InternAtom("_NET_WM_STATE");
+    netWmStateModal_ = display_.InternAtom("_NET_WM_STATE_MODAL");
+    netActiveWindow_ = display_.InternAtom("_NET_ACTIVE_WINDOW");
+    motifWmHints_ = display_.InternAtom("_MOTIF_WM_HINTS");
+    utf8String_ = display_.InternAtom("UTF8_STRING");
+    targets_ = display_.InternAtom("TARGETS");
+    text_ = display_.InternAtom("TEXT");
+    timestamp_ = display_.InternAtom("TIMESTAMP");
+    clipboard_ = display_.InternAtom("CLIPBOARD");
+
+    previousErrorHandler_ = XSetErrorHandler(OnProtocolError);
+    previousIoErrorHandler_ = XSetIOErrorHandler(OnIoError);
+    // Held keys then repeat as presses only, as the framework expects,
+    // instead of release-press pairs.
+    XkbSetDetectableAutoRepeat(dpy_, True, nullptr);
+}
+
+X11User::~X11User() {
+    for (auto& [window, record] : windows_) {
+        if (record.Parent == 0) XDestroyWindow(dpy_, window);
+    }
+    XSync(dpy_, False);
+    XSetErrorHandler(previousErrorHandler_);
+    XSetIOErrorHandler(previousIoErrorHandler_);
+}
+
+X11User::WindowRecord* X11User::Find(Window window) {
+    auto it = windows_.find(window);
+    return it == windows_.end() ? nullptr : &it->second;
+}
+
+WindowHandle X11User::CreateWindow(const CreateWindowParams& params) {
+    const bool child = (params.Style & ws::Child) != 0;
+    Window parent = child ? static_cast<Window>(params.Parent) : display_.Root();
+    if (child && Find(parent) == nullptr) throw std::invalid_argument("CreateWindow: unknown parent");
+
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = display_.PixelFromColorRef(params.Background);
+    attributes.event_mask = child ? ChildEvents : TopLevelEvents;
+    attributes.colormap = display_.ColormapOf();
+    const unsigned long mask = CWBackPixel | CWEventMask | CWColormap;
+
+    Window window = XCreateWindow(dpy_, parent, params.X, params.Y,
+                                  static_cast<unsigned>(std::max(params.Width, 1)),
+                                  static_cast<unsigned>(std::max(params.Height, 1)), 0,
+                                  display_.Depth(), InputOutput, display_.VisualOf(), mask,
+                                  &attributes);
+    WindowRecord record;
+    record.Parent = child ? parent : 0;
+    record.Style = params.Style;
+    record.Width = params.Width;
+    record.Height = params.Height;
+    record.Text = std::string(params.Title);
+
+    if (!child) SetTopLevelProperties(window, params, record);
+
+    auto& stored = windows_[window] = std::move(record);
+    if ((params.Style & ws::Visible) != 0 && (params.Style & ws::ClientLeader) == 0) {
+        stored.Visible = true;
+        UpdateMapping(window, stored);
+    }
+    return static_cast<WindowHandle>(window);
+}
+
+void X11User::SetTopLevelProperties(Window window, const CreateWindowParams& params,
+                                    WindowRecord& record) {
+    const bool leader = (params.Style & ws::ClientLeader) != 0;
+    if (leader) {
+        record.Leader = window;
+    } else if (auto* owner = Find(static_cast<Window>(params.Owner))) {
+        record.Leader = owner->Leader;
+    }
+
+    XClassHint classHint;
+    classHint.res_name = const_cast<char*>(ResName);
+    classHint.res_class = const_cast<char*>(ResClass);
+    XSetClassHint(dpy_, window, &classHint);
+    SetTitleProperties(window, params.Title);
+
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) {
+        XChangeProperty(dpy_, window, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(host), static_cast<int>(std::strlen(host)));
+    }
+    long pid = static_cast<long>(getpid());
+    XChangeProperty(dpy_, window, netWmPid_, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&pid), 1);
+    if (record.Leader != 0) {
+        long leaderId = static_cast<long>(record.Leader);
+        XChangeProperty(dpy_, window, wmClientLeader_, XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&leaderId), 1);
+    }
+    if (leader) return;
+
+    XWMHints hints{};
+    hints.flags = InputHint | StateHint;
+    hints.input = True;
+    hints.initial_state = NormalState;
+    if (record.Leader != 0) {
+        hints.flags |= WindowGroupHint;
+        hints.window_group = record.Leader;
+    }
+    XSetWMHints(dpy_, window, &hints);
+
+    Atom protocols[] = {wmDeleteWindow_};
+    XSetWMProtocols(dpy_, window, protocols, 1);
+    SetSizeHints(window, record, params.X, params.Y);
+
+    const bool modal = (params.Style & ws::Modal) != 0;
+    long type = static_cast<long>(modal ? netWmWindowTypeDialog_ : netWmWindowTypeNormal_);
+    XChangeProperty(dpy_, window, netWmWindowType_, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+    if (modal) {
+        if (params.Owner != 0) XSetTransientForHint(dpy_, window, static_cast<Window>(params.Owner));
+        long state = static_cast<long>(netWmStateModal_);
+        XChangeProperty(dpy_, window, netWmState_, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&state), 1);
+    }
+    if ((params.Style & ws::DialogFrame) != 0) {
+        long motif[5] = {MwmHintsFunctions | MwmHintsDecorations, MwmFuncMove | MwmFuncClose,
+                         MwmDecorBorder | MwmDecorTitle | MwmDecorMenu, 0, 0};
+        XChangeProperty(dpy_, window, motifWmHints_, motifWmHints_, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(motif), 5);
+    }
+}
+
+// The window lands where the program places it (US/P position), and a
+// dialog frame cannot be resized: minimum = maximum = size.
+void X11User::SetSizeHints(Window window, const WindowRecord& record, int x, int y) {
+    XSizeHints* hints = XAllocSizeHints();
+    if (hints == nullptr) return;
+    hints->flags = USPosition | PPosition | USSize | PSize;
+    hints->x = x;
+    hints->y = y;
+    hints->width = std::max(record.Width, 1);
+    hints->height = std::max(record.Height, 1);
+    if ((record.Style & ws::DialogFrame) != 0) {
+        hints->flags |= PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = hints->width;
+        hints->min_height = hints->max_height = hints->height;
+    }
+    XSetWMNormalHints(dpy_, window, hints);
+    XFree(hints);
+}
+
+void X11User::SetTitleProperties(Window window, std::string_view cp932) {
+    std::string utf8 = Cp932ToUtf8(cp932);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const int length = static_cast<int>(utf8.size());
+    XChangeProperty(dpy_, window, netWmName_, utf8String_, 8, PropModeReplace, bytes, length);
+    // WM_NAME for window managers without _NET_WM_NAME: plain STRING when
+    // the title is ASCII, otherwise UTF8_STRING, which they widely accept.
+    const bool ascii = utf8.size() == cp932.size();
+    XChangeProperty(dpy_, window, XA_WM_NAME, ascii ? XA_STRING : utf8String_, 8, PropModeReplace,
+                    bytes, length);
+}
+
+// X has no empty windows; a window of width or height 0 stays unmapped
+// until it gets a size.
+void X11User::UpdateMapping(Window window, WindowRecord& record) {
+    if ((record.Style & ws::ClientLeader) != 0) return;
+    const bool shown = record.Visible && record.Width > 0 && record.Height > 0;
+    if (shown) {
+        XMapWindow(dpy_, window);
+    } else if (IsTopLevel(record)) {
+        XWithdrawWindow(dpy_, window, display_.ScreenNumber());
+        record.Mapped = false;
+    } else {
+        XUnmapWindow(dpy_, window);
+    }
+}
+
+void X11User::ForgetWindow(Window window) {
+    std::vector<Window> children;
+    for (auto& [id, record] : windows_) {
+        if (record.Parent == window) children.push_back(id);
+    }
+    for (Window c : children) ForgetWindow(c);
+    windows_.erase(window);
+    exposed_.erase(window);
+    for (auto& owned : selections_) {
+        if (owned.Owner == window) owned = OwnedSelection{};
+    }
+}
+
+void X11User::DestroyWindow(WindowHandle window) {
+    auto id = static_cast<Window>(window);
+    if (Find(id) == nullptr) return;
+    XDestroyWindow(dpy_, id);
+    ForgetWindow(id);
+}
+
+void X11User::ShowWindow(WindowHandle window, bool visible) {
+    auto id = static_cast<Window>(window);
+    WindowRecord* record = Find(id);
+    if (record == nullptr || record->Visible == visible) return;
+    record->Visible = visible;
+    UpdateMapping(id, *record);
+}
+
+void X11User::MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                         std::int32_t height) {
+    auto id = static_cast<Window>(window);
+    WindowRecord* record = Find(id);
+    if (record == nullptr) return;
+    const bool wasEmpty = record->Width <= 0 || record->Height <= 0;
+    record->Width = width;
+    record->Height = height;
+    // A window manager holds a dialog to its old size unless the hints move first.
+    if (IsTopLevel(*record)) SetSizeHints(id, *record, x, y);
+    XMoveResizeWindow(dpy_, id, x, y, static_cast<unsigned>(std::max(width, 1)),
+                      static_cast<unsigned>(std::max(height, 1)));
+    const bool isEmpty = width <= 0 || height <= 0;
+    if (record->Visible && wasEmpty != isEmpty) UpdateMapping(id, *record);
+}
+
+void X11User::SetWindowText(WindowHandle window, std::string_view text) {
+    auto id = static_cast<Window>(window);
+    WindowRecord* record = Find(id);
+    if (record == nullptr) return;
+    record->Text = std::string(text);
+    if (record->Parent == 0) SetTitleProperties(id, text);
+}
+
+std::string X11User::GetWindowText(WindowHandle window) {
+    WindowRecord* record = Find(static_cast<Window>(window));
+    return record != nullptr ? record->Text : std::string();
+}
+
+void X11User::SetWindowIcon(WindowHandle window, std::int32_t width, std::int32_t height,
+                            const std::uint32_t* argb) {
+    auto id = static_cast<Window>(window);
+    if (Find(id) == nullptr || width <= 0 || height <= 0 || argb == nullptr) return;
+    // Format-32 properties travel as longs in Xlib, whatever their size.
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    std::vector<long> data;
+    data.reserve(count + 2);
+    data.push_back(width);
+    data.push_back(height);
+    for (std::size_t i = 0; i < count; ++i) data.push_back(static_cast<long>(argb[i]));
+    XChangeProperty(dpy_, id, netWmIcon_, XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
+}
+
+void X11User::InvalidateRect(WindowHandle window, const Rect* area) {
+    auto id = static_cast<Window>(window);
+    if (Find(id) == nullptr) return;
+    if (area == nullptr) {
+        XClearArea(dpy_, id, 0, 0, 0, 0, True);  // 0 x 0 means the whole window
+        return;
+    }
+    if (area->Right <= area->Left || area->Bottom <= area->Top) return;
+    XClearArea(dpy_, id, area->Left, area->Top, static_cast<unsigned>(area->Right - area->Left),
+               static_cast<unsigned>(area->Bottom - area->Top), True);
+}
+
+void X11User::Activate(WindowHandle window) {
+    auto id = static_cast<Window>(window);
+    WindowRecord* record = Find(id);
+    if (record == nullptr || !IsTopLevel(*record)) return;
+    XRaiseWindow(dpy_, id);
+    // A window manager, if there is one, decides; the request tells it.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = id;
+    event.xclient.message_type = netActiveWindow_;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // from an application
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy_, display_.Root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    // Without one nobody else sets the focus, and the server refuses it
+    // for a window that is not viewable yet: it waits for MapNotify.
+    record->FocusWanted = true;
+    if (record->Mapped) ApplyFocus(id, *record);
+}
+
+void X11User::ApplyFocus(Window window, WindowRecord& record) {
+    record.FocusWanted = false;
+    XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
+}
+
+bool X11User::PeekMessage(Message& message) {
+    while (XPending(dpy_) > 0) {
+        XEvent event;
+        XNextEvent(dpy_, &event);
+        message = Message{};
+        if (Translate(event, message)) return true;
+    }
+    return false;
+}
+
+void X11User::WaitMessage() {
+    XFlush(dpy_);
+    // Events Xlib has already read from the socket would not wake poll().
+    if (XQLength(dpy_) > 0 || XPending(dpy_) > 0) return;
+    pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+    // An interrupted or failed poll returns too: the caller looks again, and
+    // a dead connection then reaches the connection-lost handler.
+    poll(&p, 1, -1);
+}
+
+void X11User::Flush() { XFlush(dpy_); }
+
+bool X11User::Translate(XEvent& event, Message& message) {
+    switch (event.type) {
+    case Expose: {
+        const XExposeEvent& e = event.xexpose;
+        if (Find(e.window) == nullptr) return false;
+        Rect area{e.x, e.y, e.x + e.width, e.y + e.height};
+        auto pending = exposed_.find(e.window);
+        if (pending != exposed_.end()) {
+            area = Union(pending->second, area);
+            exposed_.erase(pending);
+        }
+        if (e.count > 0) {
+            exposed_[e.window] = area;
+            return false;
+        }
+        message.Window = e.window;
+        message.Kind = MessageKind::Paint;
+        message.Area = area;
+        return true;
+    }
+    case GraphicsExpose: {
+        const XGraphicsExposeEvent& e = event.xgraphicsexpose;
+        if (Find(e.drawable) == nullptr) return false;
+        message.Window = e.drawable;
+        message.Kind = MessageKind::Paint;
+        message.Area = {e.x, e.y, e.x + e.width, e.y + e.height};
+        return true;
+    }
+    case KeyPress:
+    case KeyRelease:
+        return TranslateKey(event.xkey, message);
+    case ButtonPress:
+    case ButtonRelease: {
+        const XButtonEvent& e = event.xbutton;
+        if (e.button < Button1 || e.button > Button3 || Find(e.window) == nullptr) return false;
+        const bool down = event.type == ButtonPress;
+        const std::uint32_t bit = 1u << (e.button - 1);
+        message.Window = e.window;
+        message.Kind = down ? MessageKind::ButtonDown : MessageKind::ButtonUp;
+        message.Button = e.button;
+        message.X = e.x;
+        message.Y = e.y;
+        message.Time = static_cast<std::uint32_t>(e.time);
+        message.Modifiers = ModifiersOf(e.state);
+        // The state is from before the event; the message tells what is held after it.
+        message.ButtonMask = down ? (ButtonsOf(e.state) | bit) : (ButtonsOf(e.state) & ~bit);
+        return true;
+    }
+    case MotionNotify: {
+        // Only the latest position of a run of motions matters.
+        XEvent next;
+        while (XEventsQueued(dpy_, QueuedAlready) > 0) {
+            XPeekEvent(dpy_, &next);
+            if (next.type != MotionNotify || next.xmotion.window != event.xmotion.window) break;
+            XNextEvent(dpy_, &event);
+        }
+        const XMotionEvent& e = event.xmotion;
+        if (Find(e.window) == nullptr) return false;
+        message.Window = e.window;
+        message.Kind = MessageKind::MouseMove;
+        message.X = e.x;
+        message.Y = e.y;
+        message.Time = static_cast<std::uint32_t>(e.time);
+        message.Modifiers = ModifiersOf(e.state);
+        message.ButtonMask = ButtonsOf(e.state);
+        return true;
+    }
+    case FocusIn:
+    case FocusOut:
+        return TranslateFocus(event.xfocus, event.type == FocusIn, message);
+    case MapNotify: {
+        WindowRecord* record = Find(event.xmap.window);
+        if (record != nullptr && IsTopLevel(*record)) {
+            record->Mapped = true;
+            if (record->FocusWanted) ApplyFocus(event.xmap.window, *record);
+        }
+        return false;
+    }
+    case UnmapNotify: {
+        WindowRecord* record = Find(event.xunmap.window);
+        if (record != nullptr) record->Mapped = false;
+        return false;
+    }
+    case ClientMessage: {
+        const XClientMessageEvent& e = event.xclient;
+        if (e.message_type != wmProtocols_ || e.format != 32 ||
+            static_cast<Atom>(e.data.l[0]) != wmDeleteWindow_ || Find(e.window) == nullptr)
+            return false;
+        message.Window = e.window;
+        message.Kind = MessageKind::Close;
+        return true;
+    }
+    case SelectionRequest:
+        AnswerSelectionRequest(event.xselectionrequest);
+        return false;
+    case SelectionClear: {
+        const XSelectionClearEvent& e = event.xselectionclear;
+        Selection which;
+        if (e.selection == XA_PRIMARY) which = Selection::Primary;
+        else if (e.selection == clipboard_) which = Selection::Clipboard;
+        else return false;
+        OwnedSelection& owned = SelectionSlot(which);
+        // A clear older than our latest claim belongs to an earlier ownership.
+        if (owned.Owner != e.window) return false;
+        owned = OwnedSelection{};
+        message.Window = e.window;
+        message.Kind = MessageKind::SelectionLost;
+        message.Which = which;
+        message.Time = static_cast<std::uint32_t>(e.time);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+bool X11User::TranslateKey(const XKeyEvent& event, Message& message) {
+    if (Find(event.window) == nullptr) return false;
+    XKeyEvent copy = event;
+    char latin1[16] = {};
+    KeySym typed = NoSymbol;
+    int count = XLookupString(&copy, latin1, sizeof latin1 - 1, &typed, nullptr);
+    // The key's own symbol (level 0) names the key whatever the modifiers
+    // make it type: Shift+1 is still the key "1".
+    KeySym base = XLookupKeysym(&copy, 0);
+    std::uint32_t key = VirtualKeyFromKeySym(base);
+    if (key == 0) key = VirtualKeyFromKeySym(typed);
+
+    std::string utf8;
+    if (count > 0) {
+        for (int i = 0; i < count; ++i) AppendUtf8(utf8, static_cast<unsigned char>(latin1[i]));
+    } else {
+        std::uint32_t code = UnicodeFromKeySym(typed);
+        if (code != 0) AppendUtf8(utf8, code);
+    }
+    if (key == 0 && utf8.empty()) return false;
+
+    message.Window = event.window;
+    message.Kind = event.type == KeyPress ? MessageKind::KeyDown : MessageKind::KeyUp;
+    message.Key = key;
+    message.Modifiers = ModifiersOf(event.state);
+    message.Time = static_cast<std::uint32_t>(event.time);
+    message.X = event.x;
+    message.Y = event.y;
+    if (event.type == KeyPress && utf8.size() < sizeof message.Text)
+        std::memcpy(message.Text, utf8.data(), utf8.size());
+    return true;
+}
+
+bool X11User::TranslateFocus(const XFocusChangeEvent& event, bool in, Message& message) {
+    WindowRecord* record = Find(event.window);
+    if (record == nullptr || !IsTopLevel(*record)) return false;
+    if (event.mode != NotifyNormal && event.mode != NotifyWhileGrabbed) return false;
+    if (event.detail == NotifyInferior || event.detail == NotifyPointer ||
+        event.detail == NotifyPointerRoot || event.detail == NotifyDetailNone)
+        return false;
+    if (record->Active == in) return false;
+    record->Active = in;
+    message.Window = event.window;
+    message.Kind = in ? MessageKind::Activate : MessageKind::Deactivate;
+    return true;
+}
+
+void X11User::SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
+                               std::uint32_t time) {
+    auto id = static_cast<Window>(owner);
+    if (Find(id) == nullptr) return;
+    const Atom atom = which == Selection::Primary ? XA_PRIMARY : clipboard_;
+    const Time when = time != 0 ? static_cast<Time>(time) : CurrentTime;
+    XSetSelectionOwner(dpy_, atom, id, when);
+    OwnedSelection& owned = SelectionSlot(which);
+    if (XGetSelectionOwner(dpy_, atom) != id) {
+        owned = OwnedSelection{};
+        return;
+    }
+    owned.Owner = id;
+    owned.Since = when;
+    owned.Utf8 = std::string(utf8);
+}
+
+bool X11User::ConvertSelection(const OwnedSelection& owned, Atom target, Window requestor,
+                               Atom property) {
+    if (target == targets_) {
+        long list[] = {static_cast<long>(targets_), static_cast<long>(timestamp_),
+                       static_cast<long>(utf8String_), static_cast<long>(XA_STRING),
+                       static_cast<long>(text_)};
+        XChangeProperty(dpy_, requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(list), 5);
+        return true;
+    }
+    if (target == timestamp_) {
+        long since = static_cast<long>(owned.Since);
+        XChangeProperty(dpy_, requestor, property, XA_INTEGER, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&since), 1);
+        return true;
+    }
+    std::string data;
+    Atom type;
+    if (target == utf8String_ || target == text_) {
+        data = owned.Utf8;
+        type = utf8String_;
+    } else if (target == XA_STRING) {
+        data = Utf8ToLatin1(owned.Utf8);
+        type = XA_STRING;
+    } else {
+        return false;
+    }
+    // Larger texts would need the incremental protocol; the program's
+    // texts are a few lines, so such a request is refused instead.
+    long limit = XExtendedMaxRequestSize(dpy_);
+    if (limit == 0) limit = XMaxRequestSize(dpy_);
+    if (static_cast<long>(data.size()) > limit * 4 - 256) return false;
+    XChangeProperty(dpy_, requestor, property, type, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(data.data()),
+                    static_cast<int>(data.size()));
+    return true;
+}
+
+void X11User::AnswerSelectionRequest(const XSelectionRequestEvent& request) {
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.display = dpy_;
+    reply.xselection.requestor = request.requestor;
+    reply.xselection.selection = request.selection;
+    reply.xselection.target = request.target;
+    reply.xselection.time = request.time;
+    reply.xselection.property = None;
+
+    const OwnedSelection* owned = nullptr;
+    if (request.selection == XA_PRIMARY) owned = &SelectionSlot(Selection::Primary);
+    else if (request.selection == clipboard_) owned = &SelectionSlot(Selection::Clipboard);
+    // Obsolete requestors name no property: the target stands for it.
+    const Atom property = request.property != None ? request.property : request.target;
+    if (owned != nullptr && owned->Owner == request.owner && owned->Owner != 0 &&
+        (request.time == CurrentTime || owned->Since == CurrentTime || request.time >= owned->Since) &&
+        ConvertSelection(*owned, request.target, request.requestor, property)) {
+        reply.xselection.property = property;
+    }
+    XSendEvent(dpy_, request.requestor, False, NoEventMask, &reply);
+    XFlush(dpy_);
+}
+
+int X11User::GetSystemMetrics(int index) {
+    switch (index) {
+    case metric::CxScreen:
+        return DisplayWidth(dpy_, display_.ScreenNumber());
+    case metric::CyScreen:
+        return DisplayHeight(dpy_, display_.ScreenNumber());
+    // Lines the framework draws itself, at their classic widths.
+    case metric::CxBorder:
+    case metric::CyBorder:
+        return 1;
+    case metric::CxEdge:
+    case metric::CyEdge:
+        return 2;
+    // A window manager's frame is unknown before mapping, and without one
+    // the outer size is the client size.
+    default:
+        return 0;
+    }
+}
+
+void X11User::SetConnectionLostHandler(ConnectionLostHandler handler) {
+    connectionLostHandler = handler;
+}
+
+}  // namespace qmk::platform::x11

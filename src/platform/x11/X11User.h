@@ -1,0 +1,114 @@
+// The window half of the platform seam on X11: plain windows, the messages
+// the framework needs (paint, keys, mouse, focus, close), the two selections
+// and the screen metrics. A WindowHandle is the X window id, so X11Gdi can
+// draw into any window made here.
+//
+// Everything runs on the one user-interface thread; the connection is not
+// locked (no XInitThreads).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Before any X header: Xlib's None macro would break MessageKind::None.
+#include "platform/User.h"
+
+#include <X11/Xlib.h>
+
+#include "platform/x11/X11Display.h"
+
+namespace qmk::platform::x11 {
+
+class X11User : public User {
+public:
+    // Installs the connection-lost and protocol-error handlers of Xlib (they
+    // are process-wide); the destructor puts the previous ones back.
+    explicit X11User(X11Display& display);
+    ~X11User() override;
+    X11User(const X11User&) = delete;
+    X11User& operator=(const X11User&) = delete;
+
+    WindowHandle CreateWindow(const CreateWindowParams& params) override;
+    void DestroyWindow(WindowHandle window) override;
+    void ShowWindow(WindowHandle window, bool visible) override;
+    void MoveWindow(WindowHandle window, std::int32_t x, std::int32_t y, std::int32_t width,
+                    std::int32_t height) override;
+    void SetWindowText(WindowHandle window, std::string_view text) override;
+    std::string GetWindowText(WindowHandle window) override;
+    void SetWindowIcon(WindowHandle window, std::int32_t width, std::int32_t height,
+                       const std::uint32_t* argb) override;
+    void InvalidateRect(WindowHandle window, const Rect* area) override;
+    void Activate(WindowHandle window) override;
+
+    bool PeekMessage(Message& message) override;
+    void WaitMessage() override;
+    void Flush() override;
+
+    void SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
+                          std::uint32_t time) override;
+
+    int GetSystemMetrics(int index) override;
+
+    void SetConnectionLostHandler(ConnectionLostHandler handler) override;
+
+    // Program name in WM_CLASS (res_name, res_class).
+    static constexpr const char* ResName = "qmk";
+    static constexpr const char* ResClass = "Qmk";
+
+private:
+    struct WindowRecord {
+        Window Parent = 0;  // child windows only
+        Window Leader = 0;  // top-level windows: the client leader of the group
+        std::uint32_t Style = 0;
+        std::int32_t Width = 0;  // as asked; X windows cannot be 0 wide
+        std::int32_t Height = 0;
+        bool Visible = false;  // as asked; mapped only with a non-empty size
+        bool Mapped = false;   // MapNotify seen (top-level windows)
+        bool FocusWanted = false;
+        bool Active = false;
+        std::string Text;  // code page 932
+    };
+    struct OwnedSelection {
+        Window Owner = 0;
+        Time Since = CurrentTime;
+        std::string Utf8;
+    };
+
+    bool IsTopLevel(const WindowRecord& record) const {
+        return (record.Style & (ws::Child | ws::ClientLeader)) == 0;
+    }
+    WindowRecord* Find(Window window);
+    void SetTitleProperties(Window window, std::string_view cp932);
+    void SetTopLevelProperties(Window window, const CreateWindowParams& params, WindowRecord& record);
+    void SetSizeHints(Window window, const WindowRecord& record, int x, int y);
+    void UpdateMapping(Window window, WindowRecord& record);
+    void ApplyFocus(Window window, WindowRecord& record);
+    void ForgetWindow(Window window);
+
+    bool Translate(XEvent& event, Message& message);
+    bool TranslateKey(const XKeyEvent& event, Message& message);
+    bool TranslateFocus(const XFocusChangeEvent& event, bool in, Message& message);
+    void AnswerSelectionRequest(const XSelectionRequestEvent& request);
+    bool ConvertSelection(const OwnedSelection& owned, Atom target, Window requestor, Atom property);
+    OwnedSelection& SelectionSlot(Selection which) { return selections_[static_cast<int>(which)]; }
+
+    X11Display& display_;
+    Display* dpy_;
+    std::unordered_map<Window, WindowRecord> windows_;
+    // Expose events come in runs; a run becomes one Paint of their union.
+    std::unordered_map<Window, Rect> exposed_;
+    OwnedSelection selections_[2];
+
+    Atom wmProtocols_, wmDeleteWindow_, wmClientLeader_, netWmName_, netWmIcon_, netWmPid_,
+        netWmWindowType_, netWmWindowTypeDialog_, netWmWindowTypeNormal_, netWmState_,
+        netWmStateModal_, netActiveWindow_, motifWmHints_, utf8String_, targets_, text_,
+        timestamp_, clipboard_;
+
+    XErrorHandler previousErrorHandler_ = nullptr;
+    XIOErrorHandler previousIoErrorHandler_ = nullptr;
+};
+
+}  // namespace qmk::platform::x11
