@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
-  libx11-dev libxft-dev libfontconfig-dev
+  libx11-dev libxft-dev libfontconfig-dev libxres-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils
   fonts-ipafont-gothic locales
