@@ -619,6 +619,12 @@ std::string X11Gdi::FontFamily(ObjectHandle font) {
     return f.Font->Family();
 }
 
+Pixmap X11Gdi::PixmapOf(ObjectHandle bitmap) const {
+    ObjectRecord* record = LiveObject(bitmap);
+    if (record == nullptr || record->ObjectKind != Kind::Bitmap) return 0;
+    return static_cast<BitmapRecord*>(record)->Id;
+}
+
 // ---------------------------------------------------------------------------
 // Palettes: a TrueColor screen maps every colour itself, so a palette is
 // only kept for what callers ask back of it.

@@ -85,6 +85,9 @@ public:
     // The family fontconfig chose for a font handle ("" for none), so a
     // caller can tell which substitute shows the Japanese faces.
     std::string FontFamily(ObjectHandle font);
+    // The server pixmap behind a bitmap handle (0 for none), for code that
+    // hands a picture to X directly, and for tests that read it back.
+    Pixmap PixmapOf(ObjectHandle bitmap) const;
 
     struct ObjectRecord;
     struct BitmapRecord;
