@@ -1,0 +1,53 @@
+#include "runtime/Clock.h"
+
+#include "platform/Platform.h"
+#include "runtime/Errors.h"
+#include "runtime/Extended.h"
+
+namespace qmk {
+
+namespace {
+
+constexpr std::uint32_t MillisecondsPerDay = 86400000;
+// The extended value nearest to 1/86,400,000.
+constexpr Extended DayPerMillisecond(0xc6d750ebfa67b90dp-90L);
+// Days from 0001-01-01 to the epoch of time values, 1899-12-30.
+constexpr Extended EpochDay = Extended::FromInt(693594);
+constexpr Extended MillisecondsPerDayExtended = Extended::FromInt(MillisecondsPerDay);
+
+}  // namespace
+
+TimeValue ReadClock() {
+    platform::SystemTime now = platform::KernelApi().GetLocalTime();
+    return TimeFromFields(now.Hour, now.Minute, now.Second, now.Milliseconds);
+}
+
+TimeValue TimeFromFields(std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
+                         std::uint16_t millisecond) {
+    if (hour > 23 || minute > 59 || second > 59 || millisecond > 999) {
+        throw EConvertError(messages::InvalidTime);
+    }
+    std::int32_t ms = hour * 3600000 + minute * 60000 + second * 1000 + millisecond;
+    return (Extended::FromInt(ms) * DayPerMillisecond).ToDouble();
+}
+
+DayAndTime DecodeDayAndTime(TimeValue value) {
+    Extended count = (Extended::FromDouble(value) + EpochDay) * MillisecondsPerDayExtended;
+    // Out-of-range values (and NaN) come back as the integer indefinite; the
+    // unsigned division below still gives a time of day for them.
+    std::uint64_t total = static_cast<std::uint64_t>(count.RoundToInt64());
+    std::uint32_t msOfDay = static_cast<std::uint32_t>(total % MillisecondsPerDay);
+    DayAndTime result;
+    result.Day = static_cast<std::int64_t>(total / MillisecondsPerDay);
+    std::uint32_t minutes = msOfDay / 60000;
+    std::uint32_t rest = msOfDay % 60000;
+    result.Time.Hour = static_cast<std::uint16_t>(minutes / 60);
+    result.Time.Minute = static_cast<std::uint16_t>(minutes % 60);
+    result.Time.Second = static_cast<std::uint16_t>(rest / 1000);
+    result.Time.Millisecond = static_cast<std::uint16_t>(rest % 1000);
+    return result;
+}
+
+ClockFields FieldsFromTime(TimeValue value) { return DecodeDayAndTime(value).Time; }
+
+}  // namespace qmk
