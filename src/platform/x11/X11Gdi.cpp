@@ -320,6 +320,9 @@ X11Gdi::X11Gdi(X11Display& display)
     stockBitmap_->Width = 1;
     stockBitmap_->Height = 1;
     stockBitmap_->Depth = display_.Depth();
+
+    static const char checkerboard[] = {0x01, 0x02};
+    focusStipple_ = XCreateBitmapFromData(dpy_, display_.Root(), checkerboard, 2, 2);
 }
 
 X11Gdi::~X11Gdi() {
@@ -333,6 +336,7 @@ X11Gdi::~X11Gdi() {
     for (auto& record : stock_)
         if (record && record->ObjectKind == Kind::Font) static_cast<FontRecord&>(*record).Font.reset();
     XFreePixmap(dpy_, stockBitmap_->Id);
+    XFreePixmap(dpy_, focusStipple_);
     XFlush(dpy_);
 }
 
@@ -1224,16 +1228,25 @@ bool X11Gdi::DrawFocusRect(DcHandle dc, const Rect& rect) {
     DcRecord& d = *AsDc(dc);
     const int width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
     if (width <= 0 || height <= 0) return true;
-    // Every other pixel of the outline, inverted: drawing it twice takes
-    // it away again.
-    static const char dots[] = {1, 1};
-    XSetLineAttributes(dpy_, d.Gc, 0, LineOnOffDash, CapButt, JoinMiter);
-    XSetDashes(dpy_, d.Gc, 0, dots, 2);
-    d.LinePen = nullptr;
-    ApplyFunction(d, GXinvert);
+    // The outline's pixels where x + y is even (on the device), inverted;
+    // each edge pixel is touched once, so drawing it again takes it away.
     const int x = rect.Left + d.Origin.X, y = rect.Top + d.Origin.Y;
-    XDrawRectangle(dpy_, d.Target, d.Gc, ClampCoordinate(x), ClampCoordinate(y),
-                   static_cast<unsigned>(width - 1), static_cast<unsigned>(height - 1));
+    XRectangle edges[4];
+    int count = 0;
+    auto add = [&](int ex, int ey, int ew, int eh) {
+        if (ew <= 0 || eh <= 0) return;
+        edges[count++] = ToXRectangle({ex, ey, ex + ew, ey + eh});
+    };
+    add(x, y, width, 1);
+    if (height > 1) add(x, y + height - 1, width, 1);
+    add(x, y + 1, 1, height - 2);
+    if (width > 1) add(x + width - 1, y + 1, 1, height - 2);
+    ApplyFunction(d, GXinvert);
+    XSetStipple(dpy_, d.Gc, focusStipple_);
+    XSetTSOrigin(dpy_, d.Gc, 0, 0);
+    XSetFillStyle(dpy_, d.Gc, FillStippled);
+    XFillRectangles(dpy_, d.Target, d.Gc, edges, count);
+    XSetFillStyle(dpy_, d.Gc, FillSolid);
     return true;
 }
 

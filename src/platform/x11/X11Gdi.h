@@ -146,6 +146,7 @@ private:
     Display* dpy_;
     std::array<std::unique_ptr<ObjectRecord>, StockCount> stock_;
     std::unique_ptr<BitmapRecord> stockBitmap_;  // what a new memory context holds
+    Pixmap focusStipple_ = 0;                    // 2 x 2 checkerboard of focus rectangles
     std::unordered_set<DcRecord*> dcs_;
     std::unordered_set<ObjectRecord*> objects_;
     TextCache texts_;
