@@ -93,8 +93,23 @@ bool RecordingUser::Showing(WindowHandle window) const {
 
 void RecordingUser::Register(WindowHandle window) {
     const WindowInfo& info = windows_[window - 1];
-    if (gdi_ != nullptr && (info.Style & ws::ClientLeader) == 0)
-        gdi_->AddWindow(window, std::max(info.Width, 0), std::max(info.Height, 0), info.Background);
+    if (gdi_ == nullptr || (info.Style & ws::ClientLeader) != 0) return;
+    // A new surface replaces the old one, which a device context still held
+    // would point into; the swap waits until no context is out (the framework
+    // gives them all back after each message).
+    if (gdi_->LiveDcCount() > 0) {
+        if (std::find(resized_.begin(), resized_.end(), window) == resized_.end())
+            resized_.push_back(window);
+        return;
+    }
+    gdi_->AddWindow(window, std::max(info.Width, 0), std::max(info.Height, 0), info.Background);
+}
+
+void RecordingUser::RegisterResized() {
+    if (resized_.empty() || gdi_->LiveDcCount() > 0) return;
+    std::vector<WindowHandle> windows;
+    windows.swap(resized_);
+    for (WindowHandle window : windows) Register(window);
 }
 
 WindowHandle RecordingUser::CreateWindow(const CreateWindowParams& params) {
@@ -251,6 +266,7 @@ void RecordingUser::Activate(WindowHandle window) {
 }
 
 bool RecordingUser::PeekMessage(Message& message) {
+    RegisterResized();
     if (!queue_.empty()) {
         message = queue_.front();
         queue_.pop_front();

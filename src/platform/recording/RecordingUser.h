@@ -42,9 +42,9 @@ public:
         std::int32_t IconHeight = 0;
     };
 
-    // With a RecordingGdi, every window is registered there (and again when
-    // its size changes), so GetDC(window) draws into a surface of its size
-    // filled with its background.
+    // With a RecordingGdi, every window is registered there, so GetDC(window)
+    // draws into a surface of its size filled with its background. A new
+    // size gives a new surface as soon as no device context is out.
     explicit RecordingUser(RecordingGdi* gdi = nullptr, std::int32_t screenWidth = 1024,
                            std::int32_t screenHeight = 768);
 
@@ -103,11 +103,13 @@ private:
     void Invalidate(WindowHandle window, const Rect& area);
     void FocusTo(WindowHandle window);
     void Register(WindowHandle window);
+    void RegisterResized();
     void Log(std::string text) { log_.push_back(std::move(text)); }
 
     RecordingGdi* gdi_;
     std::vector<WindowInfo> windows_;  // handle n is windows_[n - 1]
     std::deque<Message> queue_;
+    std::vector<WindowHandle> resized_;  // surfaces to renew once no context is out
     std::map<WindowHandle, Rect> invalid_;  // in handle order, as paints come out
     WindowHandle active_ = 0;
     WindowHandle focusWanted_ = 0;
