@@ -111,9 +111,13 @@ public:
     void SetSysColor(int index, ColorRef color);
     void SetLogPixels(int perInch) { logPixels_ = perInch; }
     void SetRasterCaps(int caps) { rasterCaps_ = caps; }
-    // The next `times` calls of the kind fail: handles come back 0, results
-    // false or InvalidColor, and nothing changes. They are still logged.
-    void FailNext(Call call, int times = 1) { failures_[static_cast<int>(call)] += times; }
+    // After `after` calls of the kind that succeed, the next `times` fail:
+    // handles come back 0 and nothing changes. They are still logged.
+    // Creation calls, GetDC, SelectObject and GetPaletteEntryCount can fail.
+    void FailNext(Call call, int times = 1, int after = 0) {
+        failures_[static_cast<int>(call)] = times;
+        failureDelays_[static_cast<int>(call)] = after;
+    }
     // Device contexts and non-stock objects that exist now (leak checks).
     int LiveDcCount() const;
     int LiveObjectCount() const;
@@ -214,6 +218,11 @@ private:
     bool Failing(Call call) {
         int& left = failures_[static_cast<int>(call)];
         if (left == 0) return false;
+        int& delay = failureDelays_[static_cast<int>(call)];
+        if (delay > 0) {
+            --delay;
+            return false;
+        }
         --left;
         return true;
     }
@@ -249,6 +258,7 @@ private:
     int logPixels_ = 96;
     int rasterCaps_ = caps::RcStretchDib;
     std::array<int, static_cast<int>(Call::Count)> failures_{};
+    std::array<int, static_cast<int>(Call::Count)> failureDelays_{};
 
     bool logging_ = true;
     bool overflowed_ = false;
