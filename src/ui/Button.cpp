@@ -1,0 +1,120 @@
+#include "ui/Button.h"
+
+#include "platform/Platform.h"
+#include "ui/Application.h"
+#include "ui/DeviceContext.h"
+#include "ui/Fonts.h"
+#include "ui/StylePainter.h"
+#include "ui/SystemColors.h"
+
+namespace qmk {
+
+namespace {
+constexpr std::uint32_t AnyModifier = platform::mod::Shift | platform::mod::Control | platform::mod::Alt;
+}
+
+TButton::TButton(std::string name) : TWinControl(std::move(name)) {
+    SetTabStop(true);
+    SetColor(clBtnFace);
+}
+
+void TButton::Click() {
+    if (OnClick) OnClick(*this);
+}
+
+void TButton::SetPressed(bool pressed) {
+    if (pressed == pressed_) return;
+    pressed_ = pressed;
+    Invalidate();
+}
+
+bool TButton::Inside(const platform::Message& message) const {
+    return message.X >= 0 && message.Y >= 0 && message.X < Width() && message.Y < Height();
+}
+
+void TButton::MouseDown(const platform::Message& message) {
+    if (message.Button != 1) return;
+    SetFocus();
+    mouseHeld_ = true;
+    Application().SetCapture(this);
+    SetPressed(true);
+}
+
+void TButton::MouseMove(const platform::Message& message) {
+    if (mouseHeld_) SetPressed(Inside(message));
+}
+
+void TButton::MouseUp(const platform::Message& message) {
+    if (message.Button != 1 || !mouseHeld_) return;
+    mouseHeld_ = false;
+    if (Application().Capture() == this) Application().SetCapture(nullptr);
+    SetPressed(spaceHeld_);
+    if (Inside(message)) Click();
+}
+
+bool TButton::KeyDown(const platform::Message& message) {
+    if (message.Key == platform::vk::Return && (message.Modifiers & AnyModifier) == 0) {
+        Click();
+        return true;
+    }
+    if (message.Key == platform::vk::Space) {
+        // The click comes with the release, as the classic button does it.
+        if (!spaceHeld_ && !mouseHeld_) {
+            spaceHeld_ = true;
+            SetPressed(true);
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TButton::KeyUp(const platform::Message& message) {
+    if (message.Key != platform::vk::Space || !spaceHeld_) return false;
+    spaceHeld_ = false;
+    SetPressed(false);
+    Click();
+    return true;
+}
+
+void TButton::CancelMode() {
+    mouseHeld_ = false;
+    spaceHeld_ = false;
+    SetPressed(false);
+}
+
+void TButton::FocusChanged(bool focused) {
+    if (!focused) {
+        spaceHeld_ = false;
+        if (!mouseHeld_) pressed_ = false;
+    }
+    TWinControl::FocusChanged(focused);
+}
+
+void TButton::PaintWindow(platform::DcHandle dc) {
+    auto& gdi = platform::GdiApi();
+    const platform::Rect bounds{0, 0, Width(), Height()};
+    const bool focused = Focused();
+    platform::Rect face = bounds;
+    if (focused) {
+        // The default button's extra outline.
+        StylePainter::FrameSolid(dc, face, clBlack);
+        face = StylePainter::Inflate(face, -1);
+    }
+    face = StylePainter::PaintBevel(dc, face, pressed_ ? TBevel::ButtonPressed : TBevel::Button);
+    StylePainter::FillSolid(dc, face, Color());
+
+    const std::int32_t shift = pressed_ ? 1 : 0;
+    {
+        TSelectedObject font(dc, FontHandle(Font()));
+        gdi.SetBkMode(dc, platform::Transparent);
+        gdi.SetTextColor(dc, ColorRefOf(FontColor(Font())));
+        const platform::Size extent = TextExtent(Font(), Caption(), dc);
+        const std::int32_t x = (Width() - extent.Cx) / 2 + shift;
+        const std::int32_t y = (Height() - extent.Cy) / 2 + shift;
+        gdi.ExtTextOut(dc, x, y, platform::eto::Clipped, &face, Caption().data(),
+                       static_cast<int>(Caption().size()));
+    }
+    if (focused) StylePainter::PaintFocusRect(dc, StylePainter::Inflate(bounds, -4));
+}
+
+}  // namespace qmk

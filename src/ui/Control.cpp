@@ -1,0 +1,322 @@
+#include "ui/Control.h"
+
+#include <algorithm>
+
+#include "graphics/ControlCanvas.h"
+#include "platform/Platform.h"
+#include "runtime/Errors.h"
+#include "runtime/MulDiv.h"
+#include "ui/Application.h"
+#include "ui/DeviceContext.h"
+#include "ui/Fonts.h"
+#include "ui/Form.h"
+#include "ui/SystemColors.h"
+
+namespace qmk {
+
+namespace {
+
+// ｳｨﾝﾄﾞｳの作成に失敗しました
+constexpr char WindowCreationFailed[] =
+    "\xb3\xa8\xdd\xc4\xde\xb3\x82\xcc\x8d\xec\x90\xac\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc"
+    "\x82\xb5\x82\xbd";
+
+bool Intersects(const platform::Rect& a, const platform::Rect& b) {
+    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- TControl
+
+TControl::TControl(std::string name) : name_(std::move(name)) {}
+
+TControl::~TControl() {
+    if (TApplication* application = CurrentApplication()) {
+        if (application->Capture() == this) application->SetCapture(nullptr);
+    }
+    if (TForm* form = ParentForm(); form != nullptr && form != this) form->ControlDestroyed(this);
+    SetParent(nullptr);
+}
+
+TCanvasControl* TControl::CanvasParent() const { return parent_; }
+
+TForm* TControl::ParentForm() {
+    TControl* control = this;
+    while (control->parent_ != nullptr) control = control->parent_;
+    return dynamic_cast<TForm*>(control);
+}
+
+void TControl::SetParent(TWinControl* parent) {
+    if (parent == parent_) return;
+    if (parent_ != nullptr) {
+        Invalidate();
+        auto& siblings = parent_->controls_;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+    }
+    parent_ = parent;
+    if (parent_ != nullptr) {
+        parent_->controls_.push_back(this);
+        if (parentFont_) CopyFont(font_, parent_->font_);
+        if (parentColor_) color_ = parent_->color_;
+        Invalidate();
+    }
+}
+
+void TControl::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
+                         std::int32_t height) {
+    if (left == left_ && top == top_ && width == width_ && height == height_) return;
+    if (!IsWindowed()) Invalidate();
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    BoundsChanged();
+    if (!IsWindowed()) Invalidate();
+}
+
+void TControl::ChangeFont(const std::function<void(TFont&)>& change) {
+    change(font_);
+    parentFont_ = false;
+    FontChanged();
+}
+
+void TControl::SetParentFont(bool value) {
+    parentFont_ = value;
+    if (parentFont_ && parent_ != nullptr) {
+        CopyFont(font_, parent_->font_);
+        FontChanged();
+    }
+}
+
+void TControl::FontChanged() {
+    if (auto* self = dynamic_cast<TWinControl*>(this)) {
+        for (TControl* child : self->controls_) child->ParentFontChanged();
+    }
+    Invalidate();
+}
+
+void TControl::ParentFontChanged() {
+    if (!parentFont_ || parent_ == nullptr) return;
+    CopyFont(font_, parent_->font_);
+    FontChanged();
+}
+
+void TControl::SetColor(TColor color) {
+    parentColor_ = false;
+    if (color == color_) return;
+    color_ = color;
+    ColorChanged();
+}
+
+void TControl::SetParentColor(bool value) {
+    parentColor_ = value;
+    if (parentColor_ && parent_ != nullptr && color_ != parent_->color_) {
+        color_ = parent_->color_;
+        ColorChanged();
+    }
+}
+
+void TControl::ColorChanged() {
+    if (auto* self = dynamic_cast<TWinControl*>(this)) {
+        for (TControl* child : self->controls_) child->ParentColorChanged();
+    }
+    Invalidate();
+}
+
+void TControl::ParentColorChanged() {
+    if (!parentColor_ || parent_ == nullptr || color_ == parent_->color_) return;
+    color_ = parent_->color_;
+    ColorChanged();
+}
+
+void TControl::SetCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    TextChanged();
+    Invalidate();
+}
+
+void TControl::SetVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    VisibleChanged();
+}
+
+void TControl::VisibleChanged() {
+    if (parent_ != nullptr && parent_->HandleAllocated()) {
+        const platform::Rect area = BoundsRect();
+        platform::UserApi().InvalidateRect(parent_->handle_, &area);
+    }
+}
+
+void TControl::Loaded() { loadState_ = TLoadState::Loaded; }
+
+void TControl::ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixelsPerInch) {
+    const std::int32_t left = MulDiv(left_, m, d);
+    const std::int32_t top = MulDiv(top_, m, d);
+    const std::int32_t width = MulDiv(left_ + width_, m, d) - left;
+    const std::int32_t height = MulDiv(top_ + height_, m, d) - top;
+    SetBounds(left, top, width, height);
+    if (!parentFont_) {
+        // Through whole points, so a font scales the way its size is named.
+        const std::int32_t points = -MulDiv(FontHeight(font_), 72, pixelsPerInch);
+        const std::int32_t scaled = MulDiv(points, m, d);
+        const std::int32_t height2 = -MulDiv(scaled, pixelsPerInch, 72);
+        ChangeFont([height2](TFont& font) { SetFontHeight(font, height2); });
+    }
+}
+
+void TControl::Invalidate() {
+    if (parent_ == nullptr || !parent_->HandleAllocated() || !visible_) return;
+    const platform::Rect area = BoundsRect();
+    platform::UserApi().InvalidateRect(parent_->handle_, &area);
+}
+
+void TControl::Paint(platform::DcHandle) {}
+
+// ------------------------------------------------------------- TWinControl
+
+TWinControl::TWinControl(std::string name) : TControl(std::move(name)) {}
+
+TWinControl::~TWinControl() {
+    DestroyHandle();
+    for (TControl* child : controls_) child->parent_ = nullptr;
+    controls_.clear();
+}
+
+platform::DcHandle TWinControl::AcquireDeviceContext(platform::WindowHandle& window) {
+    window = Handle();
+    return AcquireWindowDeviceContext(window);
+}
+
+platform::WindowHandle TWinControl::Handle() {
+    if (handle_ == 0) CreateHandle();
+    return handle_;
+}
+
+void TWinControl::CreateHandle() {
+    if (Parent() != nullptr) Parent()->Handle();
+    if (handle_ != 0) return;  // the parent's creation made this one too
+    platform::CreateWindowParams params;
+    CreateParams(params);
+    const platform::WindowHandle window = platform::UserApi().CreateWindow(params);
+    if (window == 0) throw EOutOfResources(WindowCreationFailed);
+    handle_ = window;
+    Application().RegisterWindow(handle_, this);
+    HandleCreated();
+    for (TControl* child : controls_) {
+        if (auto* windowed = dynamic_cast<TWinControl*>(child); windowed && !windowed->handle_) {
+            windowed->CreateHandle();
+        }
+    }
+}
+
+void TWinControl::CreateParams(platform::CreateWindowParams& params) {
+    params.Parent = Parent() != nullptr ? Parent()->Handle() : 0;
+    params.Style = platform::ws::Child | (Visible() ? platform::ws::Visible : 0);
+    params.X = Left();
+    params.Y = Top();
+    params.Width = Width();
+    params.Height = Height();
+    params.Background = ColorRefOf(Color());
+    params.Title = Caption();
+}
+
+void TWinControl::DestroyHandle() {
+    if (handle_ == 0) return;
+    for (TControl* child : controls_) {
+        if (auto* windowed = dynamic_cast<TWinControl*>(child)) windowed->DestroyHandle();
+    }
+    // A canvas may still hold this window's context.
+    ReleaseAllWindowContexts();
+    const platform::WindowHandle window = handle_;
+    handle_ = 0;
+    if (TApplication* application = CurrentApplication()) application->UnregisterWindow(window);
+    platform::UserApi().DestroyWindow(window);
+}
+
+bool TWinControl::CanFocus() {
+    for (TControl* control = this; control != nullptr; control = control->Parent()) {
+        if (!control->Visible()) return false;
+    }
+    TForm* form = ParentForm();
+    return form != nullptr && form != this;
+}
+
+bool TWinControl::Focused() {
+    TForm* form = ParentForm();
+    return form != nullptr && form->ActiveControl() == this;
+}
+
+void TWinControl::SetFocus() {
+    if (TForm* form = ParentForm(); form != nullptr && form != this) form->SetActiveControl(this);
+}
+
+void TWinControl::FocusChanged(bool) { Invalidate(); }
+
+void TWinControl::Invalidate() {
+    if (handle_ != 0) platform::UserApi().InvalidateRect(handle_, nullptr);
+}
+
+void TWinControl::ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixelsPerInch) {
+    for (TControl* child : controls_) child->ChangeScale(m, d, pixelsPerInch);
+    TControl::ChangeScale(m, d, pixelsPerInch);
+}
+
+void TWinControl::Loaded() {
+    TControl::Loaded();
+}
+
+void TWinControl::BoundsChanged() {
+    if (handle_ != 0) platform::UserApi().MoveWindow(handle_, Left(), Top(), Width(), Height());
+}
+
+void TWinControl::ColorChanged() { TControl::ColorChanged(); }
+
+void TWinControl::VisibleChanged() {
+    if (handle_ != 0) platform::UserApi().ShowWindow(handle_, Visible());
+}
+
+void TWinControl::HandleMessage(const platform::Message& message) {
+    using platform::MessageKind;
+    switch (message.Kind) {
+    case MessageKind::Paint: PaintArea(message.Area); break;
+    case MessageKind::ButtonDown: MouseDown(message); break;
+    case MessageKind::ButtonUp: MouseUp(message); break;
+    case MessageKind::MouseMove: MouseMove(message); break;
+    default: break;
+    }
+}
+
+bool TWinControl::KeyDown(const platform::Message&) { return false; }
+bool TWinControl::KeyUp(const platform::Message&) { return false; }
+void TWinControl::MouseDown(const platform::Message&) {}
+void TWinControl::MouseUp(const platform::Message&) {}
+void TWinControl::MouseMove(const platform::Message&) {}
+void TWinControl::PaintWindow(platform::DcHandle) {}
+
+void TWinControl::PaintArea(const platform::Rect& area) {
+    if (handle_ == 0) return;
+    {
+        TWindowDC dc(handle_);
+        platform::GdiApi().IntersectClipRect(dc, area.Left, area.Top, area.Right, area.Bottom);
+        PaintWindow(dc);
+    }
+    // Copy the list: a handler run by painting must not upset the walk.
+    const std::vector<TControl*> children = controls_;
+    for (TControl* child : children) {
+        if (child->IsWindowed() || !child->Visible() || child->Width() <= 0 ||
+            child->Height() <= 0 || !Intersects(child->BoundsRect(), area)) {
+            continue;
+        }
+        TWindowDC dc(handle_);
+        auto& gdi = platform::GdiApi();
+        gdi.IntersectClipRect(dc, area.Left, area.Top, area.Right, area.Bottom);
+        gdi.SetViewportOrgEx(dc, child->Left(), child->Top(), nullptr);
+        gdi.IntersectClipRect(dc, 0, 0, child->Width(), child->Height());
+        child->Paint(dc);
+    }
+}
+
+}  // namespace qmk

@@ -1,0 +1,43 @@
+#include "ui/ControlClasses.h"
+
+#include <map>
+
+#include "runtime/Errors.h"
+#include "ui/Button.h"
+#include "ui/Label.h"
+#include "ui/Memo.h"
+#include "ui/PaintBox.h"
+#include "ui/Panel.h"
+
+namespace qmk {
+
+namespace {
+
+std::map<std::string, TControlFactory>& Classes() {
+    static std::map<std::string, TControlFactory> classes = {
+        {"TLabel", [] { return std::make_unique<TLabel>(); }},
+        {"TButton", [] { return std::make_unique<TButton>(); }},
+        {"TMemo", [] { return std::make_unique<TMemo>(); }},
+        {"TPanel", [] { return std::make_unique<TPanel>(); }},
+        {"TPaintBox", [] { return std::make_unique<TPaintBox>(); }},
+    };
+    return classes;
+}
+
+}  // namespace
+
+void RegisterControlClass(const std::string& className, TControlFactory factory) {
+    Classes()[className] = std::move(factory);
+}
+
+std::unique_ptr<TControl> CreateControlOfClass(const std::string& className) {
+    const auto it = Classes().find(className);
+    // ｸﾗｽ %s が見つかりません
+    if (it == Classes().end()) {
+        throw EResNotFound("\xb8\xd7\xbd " + className +
+                           " \x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
+    }
+    return it->second();
+}
+
+}  // namespace qmk
