@@ -1,0 +1,7 @@
+#include "app/BenchmarkRun.h"
+
+namespace qmk {
+
+void RunBenchmark(TBitmap&, TPaintBox&, TMemo&) {}
+
+}  // namespace qmk
