@@ -10,6 +10,8 @@
 
 #include <X11/Xft/Xft.h>
 
+#include "platform/SystemColors.h"
+
 namespace qmk::platform::x11 {
 
 namespace {
@@ -17,34 +19,7 @@ namespace {
 enum class Kind : std::uint8_t { Bitmap, Pen, Brush, Font, Palette };
 enum DcKind : int { ScreenDc, WindowDc, MemoryDc };
 
-// The classic system colours (0x00BBGGRR), by GetSysColor index.
-constexpr ColorRef SystemColors[syscolor::Count] = {
-    0x00C0C0C0,  // scroll bar
-    0x00808000,  // desktop
-    0x00800000,  // active caption
-    0x00808080,  // inactive caption
-    0x00C0C0C0,  // menu
-    0x00FFFFFF,  // window
-    0x00000000,  // window frame
-    0x00000000,  // menu text
-    0x00000000,  // window text
-    0x00FFFFFF,  // caption text
-    0x00C0C0C0,  // active border
-    0x00C0C0C0,  // inactive border
-    0x00808080,  // application workspace
-    0x00800000,  // highlight
-    0x00FFFFFF,  // highlight text
-    0x00C0C0C0,  // button face
-    0x00808080,  // button shadow
-    0x00808080,  // grey text
-    0x00000000,  // button text
-    0x00C0C0C0,  // inactive caption text
-    0x00FFFFFF,  // button highlight
-    0x00000000,  // 3-D dark shadow
-    0x00C0C0C0,  // 3-D light
-    0x00000000,  // tooltip text
-    0x00E1FFFF,  // tooltip background
-};
+constexpr const auto& SystemColors = ClassicSystemColors;
 
 // RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_BIGFONT |
 // RC_STRETCHBLT | RC_STRETCHDIB.
@@ -1104,7 +1079,7 @@ int X11Gdi::IntersectClipRect(DcHandle dc, std::int32_t left, std::int32_t top,
 // Queries
 
 ColorRef X11Gdi::GetSysColor(int index) {
-    return index >= 0 && index < syscolor::Count ? SystemColors[index] : 0;
+    return index >= 0 && index < syscolor::Count ? SystemColors[static_cast<std::size_t>(index)] : 0;
 }
 
 int X11Gdi::GetDeviceCaps(DcHandle dc, int index) {
