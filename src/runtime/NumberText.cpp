@@ -169,9 +169,9 @@ DecimalForm ToDecimalForm(Extended value, std::int32_t precision, std::int32_t d
         whole /= 10;
     }
 
-    std::int32_t n = d + decimals;
-    if (n < 0) return ZeroForm();
-    n = std::min(n, precision);
+    std::int64_t wanted = static_cast<std::int64_t>(d) + decimals;
+    if (wanted < 0) return ZeroForm();
+    std::int32_t n = static_cast<std::int32_t>(std::min<std::int64_t>(wanted, std::max(precision, 0)));
 
     DecimalForm form;
     std::int32_t kept = 0;

@@ -208,6 +208,15 @@ TEST_F(NumberTextTest, DecimalForm) {
         EXPECT_EQ(form.IsNegative, row.Negative) << row.Value;
         EXPECT_STREQ(form.DigitText, row.Digits) << row.Value;
     }
+    // Arguments outside what FixedText passes stay inside the digit buffer.
+    DecimalForm wide = ToDecimalForm(Decimal("123.456"), 1000, 2147483647);
+    EXPECT_STREQ(wide.DigitText, "123456");
+    DecimalForm narrow = ToDecimalForm(Decimal("123.456"), -5, -2147483647 - 1);
+    EXPECT_STREQ(narrow.DigitText, "");
+    DecimalForm none = ToDecimalForm(Decimal("723.456"), -5, 0);
+    EXPECT_STREQ(none.DigitText, "1");
+    EXPECT_EQ(none.PointPos, 4);
+
     DecimalForm inf = ToDecimalForm(Extended(-std::numeric_limits<long double>::infinity()), 8, 2);
     EXPECT_EQ(inf.PointPos, PointPosInfinity);
     EXPECT_EQ(inf.IsNegative, 1);
