@@ -1,0 +1,274 @@
+// The application object: title, message frame, error boxes, first show,
+// the close path and dispatch safety.
+#include <new>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+#include "DemoForm.h"
+#include "UiFixture.h"
+#include "graphics/ControlCanvas.h"
+#include "ui/MessageBox.h"
+
+namespace qmk::test {
+namespace {
+
+using platform::MessageKind;
+using platform::WindowHandle;
+
+class ApplicationTest : public UiTest {
+protected:
+    // The newest live top-level window: the message box while one shows.
+    WindowHandle NewestTopLevel() const {
+        WindowHandle newest = 0;
+        for (WindowHandle window : user_.LiveWindows()) {
+            if (user_.Info(window)->Parent == 0) newest = window;
+        }
+        return newest;
+    }
+    // Closes the next message box with the key given, noting what it showed.
+    void CloseBoxesWith(std::uint32_t key) {
+        user_.SetIdleHandler([this, key] {
+            const WindowHandle box = NewestTopLevel();
+            const auto* info = user_.Info(box);
+            ASSERT_NE(info, nullptr);
+            ASSERT_NE(info->Style & platform::ws::Modal, 0u) << "no box is showing";
+            BoxCaptions.push_back(info->Text);
+            BoxOwners.push_back(info->Owner);
+            ContextsWhileBoxShows = static_cast<int>(LiveWindowContexts().size());
+            user_.Post(Key(box, key, true));
+            user_.Post(Key(box, key, false));
+        });
+    }
+    std::vector<std::string> DrawnTexts() const {
+        std::vector<std::string> texts;
+        for (const std::string& call : gdi_.Calls(platform::RecordingGdi::Call::ExtTextOut)) texts.push_back(call);
+        return texts;
+    }
+    bool Drawn(const std::string& text) const {
+        for (const std::string& call : DrawnTexts()) {
+            if (call.find("\"" + text + "\"") != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    std::vector<std::string> BoxCaptions;
+    std::vector<WindowHandle> BoxOwners;
+    int ContextsWhileBoxShows = -1;
+};
+
+TEST_F(ApplicationTest, TitleLivesInTheApplicationWindow) {
+    Start();
+    const WindowHandle window = application_->ApplicationWindow();
+    const auto* info = user_.Info(window);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->Style, platform::ws::ClientLeader);
+    EXPECT_FALSE(info->Visible);
+    application_->SetTitle("QMK1.0");
+    EXPECT_EQ(user_.Info(window)->Text, "QMK1.0");
+    user_.SetWindowText(window, "changed");
+    EXPECT_EQ(application_->Title(), "changed");
+}
+
+TEST_F(ApplicationTest, ScreenReadsPixelsPerInchOnceAndSizeOnEachUse) {
+    Start(120);
+    EXPECT_EQ(Screen().PixelsPerInch(), 120);
+    EXPECT_EQ(Screen().Width(), 1024);
+    user_.SetSystemMetric(platform::metric::CxScreen, 800);
+    EXPECT_EQ(Screen().Width(), 800);
+}
+
+TEST(ErrorBoxText, AlwaysAddsAFullStop) {
+    EXPECT_EQ(ErrorBoxText("abc"), "abc.");
+    EXPECT_EQ(ErrorBoxText("abc."), "abc..");
+    EXPECT_EQ(ErrorBoxText(""), ".");
+}
+
+TEST_F(ApplicationTest, FrameReleasesContextsAfterAHandler) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    application_->HandleInFrame([&form] {
+        form.PaintBox1->Canvas().GetHandle();
+        EXPECT_EQ(LiveWindowContexts().size(), 1u);
+    });
+    EXPECT_TRUE(LiveWindowContexts().empty());
+    EXPECT_EQ(gdi_.LiveDcCount(), 0);
+}
+
+TEST_F(ApplicationTest, ErrorInAHandlerIsReportedAfterTheContextsAreReleased) {
+    Start();
+    application_->SetTitle("QMK1.0");
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    CloseBoxesWith(platform::vk::Return);
+    application_->HandleInFrame([&form] {
+        form.PaintBox1->Canvas().GetHandle();
+        throw EOutOfResources("No resources.");
+    });
+    ASSERT_EQ(BoxCaptions.size(), 1u);
+    EXPECT_EQ(BoxCaptions[0], "QMK1.0");
+    EXPECT_EQ(BoxOwners[0], form.Handle());
+    EXPECT_EQ(ContextsWhileBoxShows, 0);
+    EXPECT_TRUE(Drawn("No resources.."));
+    // The box is gone, the form is usable and active again.
+    EXPECT_EQ(NewestTopLevel(), form.Handle());
+    EXPECT_TRUE(form.Enabled());
+    EXPECT_EQ(user_.ActiveWindow(), form.Handle());
+}
+
+TEST_F(ApplicationTest, ErrorsOfEveryKindAreShownAndTheLoopGoesOn) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    CloseBoxesWith(platform::vk::Escape);
+    application_->HandleInFrame([] { throw std::bad_alloc(); });
+    application_->HandleInFrame([] { throw std::runtime_error("plain"); });
+    application_->HandleInFrame([] { throw EAbort("silent"); });
+    EXPECT_EQ(BoxCaptions.size(), 2u);
+    // ﾒﾓﾘが足りません.
+    EXPECT_TRUE(Drawn("\xd2\xd3\xd8\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1."));
+    EXPECT_TRUE(Drawn("plain."));
+}
+
+TEST_F(ApplicationTest, OtherWindowsIgnoreInputWhileTheBoxShows) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    int clicksDuringBox = -1;
+    user_.SetIdleHandler([&] {
+        const WindowHandle box = NewestTopLevel();
+        // A click on the start button and a close request reach a disabled form.
+        if (clicksDuringBox < 0) {
+            user_.Post(Key(form.Handle(), platform::vk::Return));
+            user_.Post(Mouse(form.StartButton->Handle(), MessageKind::ButtonDown, 5, 5));
+            user_.Post(Mouse(form.StartButton->Handle(), MessageKind::ButtonUp, 5, 5));
+            platform::Message close;
+            close.Window = form.Handle();
+            close.Kind = MessageKind::Close;
+            user_.Post(close);
+            clicksDuringBox = 0;
+            return;
+        }
+        clicksDuringBox = form.Clicks;
+        user_.Post(Key(box, platform::vk::Space, true));
+        user_.Post(Key(box, platform::vk::Space, false));
+    });
+    application_->ReportError(EInvalidOperation("x"));
+    EXPECT_EQ(clicksDuringBox, 0);
+    EXPECT_EQ(form.Clicks, 0);
+    EXPECT_EQ(form.Closed, 0);
+    EXPECT_FALSE(application_->Terminated());
+}
+
+TEST_F(ApplicationTest, StartupErrorBoxHasNoOwnerAndItsOwnCaption) {
+    Start();
+    CloseBoxesWith(platform::vk::Return);
+    application_->ShowStartupError("EResNotFound\nline two\n");
+    ASSERT_EQ(BoxCaptions.size(), 1u);
+    // ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ
+    EXPECT_EQ(BoxCaptions[0], "\xb1\xcc\xdf\xd8\xb9\xb0\xbc\xae\xdd\x20\xb4\xd7\xb0");
+    EXPECT_EQ(BoxOwners[0], 0u);
+    EXPECT_TRUE(Drawn("EResNotFound"));
+    EXPECT_TRUE(Drawn("line two"));
+}
+
+TEST_F(ApplicationTest, ErrorInFormCreateIsReportedAndCreationGoesOn) {
+    Start();
+    CloseBoxesWith(platform::vk::Return);
+    TDemoForm::OnCreateAction = [] { throw EConvertError("bad"); };
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    TDemoForm::OnCreateAction = nullptr;
+    EXPECT_EQ(form.Created, 1);
+    EXPECT_EQ(BoxCaptions.size(), 1u);
+    EXPECT_EQ(application_->MainForm(), &form);
+    EXPECT_TRUE(Drawn("bad."));
+}
+
+TEST_F(ApplicationTest, FirstShowCentresTheWindow) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    const auto* info = user_.Info(form.Handle());
+    EXPECT_EQ(info->X, (1024 - 400) / 2);
+    EXPECT_EQ(info->Y, (768 - 152) / 2);
+    EXPECT_TRUE(info->Visible);
+    EXPECT_EQ(form.ActiveControl(), form.StartButton);
+    // A later showing keeps the place.
+    form.Hide();
+    user_.SetSystemMetric(platform::metric::CxScreen, 600);
+    form.Show();
+    EXPECT_EQ(user_.Info(form.Handle())->X, 312);
+}
+
+TEST_F(ApplicationTest, NarrowScreenPlacesTheWindowAtZero) {
+    Start();
+    user_.SetSystemMetric(platform::metric::CxScreen, 301);
+    user_.SetSystemMetric(platform::metric::CyScreen, 100);
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    EXPECT_EQ(user_.Info(form.Handle())->X, 0);
+    EXPECT_EQ(user_.Info(form.Handle())->Y, 0);
+}
+
+TEST_F(ApplicationTest, CloseRunsFormCloseOnceAndEndsTheLoopWithoutHiding) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    const WindowHandle window = form.Handle();
+    int idles = 0;
+    user_.SetIdleHandler([&] {
+        if (++idles > 1) FAIL() << "the loop went on after the close";
+        platform::Message close;
+        close.Window = window;
+        close.Kind = MessageKind::Close;
+        user_.Post(close);
+        user_.Post(Key(form.StartButton->Handle(), platform::vk::Return));
+    });
+    user_.ClearLog();
+    application_->Run();
+    // The click queued behind the close is never handled: the form is gone.
+    EXPECT_FALSE(application_->Running());
+    EXPECT_EQ(application_->MainForm(), nullptr);
+    for (const std::string& call : user_.Calls("ShowWindow")) {
+        EXPECT_EQ(call.find(",0)"), std::string::npos) << call;
+    }
+    EXPECT_FALSE(user_.Info(window)->Alive);
+}
+
+TEST_F(ApplicationTest, AltF4ClosesAndEndSessionSkipsFormClose) {
+    Start();
+    {
+        TDemoForm& form = application_->CreateForm<TDemoForm>();
+        form.Show();
+        Send(Key(form.StartButton->Handle(), platform::vk::F4, true, platform::mod::Alt));
+        EXPECT_EQ(form.Closed, 1);
+        EXPECT_EQ(form.ActionSeen, TCloseAction::caHide);
+        EXPECT_TRUE(application_->Terminated());
+    }
+    application_.reset();
+    application_ = std::make_unique<TApplication>();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    platform::Message end;
+    end.Kind = MessageKind::EndSession;
+    Send(end);
+    EXPECT_TRUE(application_->Terminated());
+    EXPECT_EQ(form.Closed, 0);
+}
+
+TEST_F(ApplicationTest, MessagesForDestroyedWindowsAreIgnored) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    const WindowHandle button = form.StartButton->Handle();
+    form.DestroyHandle();
+    Send(Key(button, platform::vk::Return));
+    Send(Mouse(button, MessageKind::ButtonDown, 5, 5));
+    Send(Mouse(button, MessageKind::ButtonUp, 5, 5));
+    platform::Message paint;
+    paint.Window = button;
+    paint.Kind = MessageKind::Paint;
+    paint.Area = {0, 0, 10, 10};
+    Send(paint);
+    EXPECT_EQ(form.Clicks, 0);
+}
+
+}  // namespace
+}  // namespace qmk::test

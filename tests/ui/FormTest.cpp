@@ -1,0 +1,156 @@
+// Keyboard and mouse on a form: tab order, the button's clicks, reading the
+// description.
+#include <gtest/gtest.h>
+
+#include "DemoForm.h"
+#include "UiFixture.h"
+
+namespace qmk::test {
+namespace {
+
+using platform::MessageKind;
+
+class FormTest : public UiTest {
+protected:
+    void SetUp() override {
+        Start();
+        form_ = &application_->CreateForm<TDemoForm>();
+        form_->Show();
+    }
+    TDemoForm* form_ = nullptr;
+};
+
+TEST_F(FormTest, TabOrderListsTheTabStopsInOrder) {
+    const std::vector<TWinControl*> expected{form_->StartButton, form_->Kekka};
+    EXPECT_EQ(form_->TabOrderList(), expected);
+    const auto window = form_->Handle();
+    Send(Key(window, platform::vk::Tab));
+    EXPECT_EQ(form_->ActiveControl(), form_->Kekka);
+    Send(Key(window, platform::vk::Tab));
+    EXPECT_EQ(form_->ActiveControl(), form_->StartButton);
+    Send(Key(window, platform::vk::Tab, true, platform::mod::Shift));
+    EXPECT_EQ(form_->ActiveControl(), form_->Kekka);
+}
+
+TEST_F(FormTest, TabOrderFollowsTheTabOrderPropertyNotCreationOrder) {
+    form_->StartButton->SetTabOrder(5);
+    const std::vector<TWinControl*> expected{form_->Kekka, form_->StartButton};
+    EXPECT_EQ(form_->TabOrderList(), expected);
+}
+
+struct ClickCase {
+    const char* Name;
+    std::vector<std::pair<std::uint32_t, bool>> Keys;  // key, down
+    std::uint32_t Modifiers;
+    int Clicks;
+};
+
+class ButtonKeys : public FormTest, public ::testing::WithParamInterface<ClickCase> {};
+
+TEST_P(ButtonKeys, ClickOnceOrNotAtAll) {
+    const ClickCase& c = GetParam();
+    const auto window = form_->StartButton->Handle();
+    for (const auto& [key, down] : c.Keys) Send(Key(window, key, down, c.Modifiers));
+    EXPECT_EQ(form_->Clicks, c.Clicks);
+    EXPECT_FALSE(form_->StartButton->Pressed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ButtonKeys,
+    ::testing::Values(
+        ClickCase{"EnterClicksOnKeyDown", {{platform::vk::Return, true}}, 0, 1},
+        ClickCase{"ShiftEnterDoesNot", {{platform::vk::Return, true}}, platform::mod::Shift, 0},
+        ClickCase{"CtrlEnterDoesNot", {{platform::vk::Return, true}}, platform::mod::Control, 0},
+        ClickCase{"SpaceClicksOnRelease", {{platform::vk::Space, true}, {platform::vk::Space, false}}, 0, 1},
+        ClickCase{"SpaceReleaseAloneDoesNot", {{platform::vk::Space, false}}, 0, 0},
+        ClickCase{"OtherKeysDoNot", {{'A', true}, {'A', false}}, 0, 0}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(FormTest, SpaceShowsThePressedLookUntilReleased) {
+    const auto window = form_->StartButton->Handle();
+    Send(Key(window, platform::vk::Space, true));
+    EXPECT_TRUE(form_->StartButton->Pressed());
+    EXPECT_EQ(form_->Clicks, 0);
+    Send(Key(window, platform::vk::Space, false));
+    EXPECT_FALSE(form_->StartButton->Pressed());
+    EXPECT_EQ(form_->Clicks, 1);
+}
+
+TEST_F(FormTest, MouseClicksOnlyWhenReleasedInside) {
+    form_->SetActiveControl(form_->Kekka);
+    const auto window = form_->StartButton->Handle();
+    Send(Mouse(window, MessageKind::ButtonDown, 10, 10));
+    EXPECT_TRUE(form_->StartButton->Pressed());
+    EXPECT_EQ(form_->ActiveControl(), form_->StartButton);
+    Send(Mouse(window, MessageKind::MouseMove, 500, 10));
+    EXPECT_FALSE(form_->StartButton->Pressed());
+    Send(Mouse(window, MessageKind::ButtonUp, 500, 10));
+    EXPECT_EQ(form_->Clicks, 0);
+    Send(Mouse(window, MessageKind::ButtonDown, 10, 10));
+    Send(Mouse(window, MessageKind::ButtonUp, 12, 12));
+    EXPECT_EQ(form_->Clicks, 1);
+}
+
+TEST_F(FormTest, EnterOnTheMemoDoesNotClickTheButton) {
+    form_->SetActiveControl(form_->Kekka);
+    Send(Key(form_->Kekka->Handle(), platform::vk::Return));
+    EXPECT_EQ(form_->Clicks, 0);
+}
+
+TEST_F(FormTest, DescriptionPropertiesReachTheControls) {
+    EXPECT_EQ(form_->Name(), "DemoForm");
+    EXPECT_EQ(form_->StartButton->Caption(), StartText);
+    EXPECT_EQ(form_->StartButton->Font().Style(), fsBold);
+    EXPECT_EQ(form_->StartButton->Font().Name(), Gothic);
+    EXPECT_EQ(form_->Kekka->Color(), clTeal);
+    EXPECT_EQ(form_->Kekka->Font().Color(), clWhite);
+    EXPECT_TRUE(form_->Kekka->ReadOnly());
+    EXPECT_EQ(form_->Label2->Color(), clSilver);  // takes its parent's colour
+    EXPECT_EQ(form_->PaintBox1->Color(), clMaroon);
+    EXPECT_EQ(form_->PaintBox1->Parent(), form_->Panel1);
+    EXPECT_EQ(form_->Panel1->Color(), clBtnFace);
+    EXPECT_FALSE(form_->Panel1->TabStop());
+    const auto* info = user_.Info(form_->Handle());
+    EXPECT_EQ(info->Text, "Demo");
+    EXPECT_NE(info->Style & platform::ws::DialogFrame, 0u);
+    EXPECT_EQ(info->Owner, application_->ApplicationWindow());
+    EXPECT_EQ(user_.Info(form_->Kekka->Handle())->Parent, form_->Handle());
+    EXPECT_EQ(user_.Info(form_->Panel1->Handle())->Background, 0x00C0C0C0u);
+}
+
+TEST_F(FormTest, UnknownHandlerOrClassFailsTheCreation) {
+    TFormDescription description = DemoDescription();
+    description.Controls[3].Events["OnClick"] = "NoSuchHandler";
+    EXPECT_THROW(TDemoForm{description}, EResNotFound);
+    description = DemoDescription();
+    description.Controls[0].ClassName = "TNoSuchControl";
+    EXPECT_THROW(TDemoForm{description}, EResNotFound);
+}
+
+TEST_F(FormTest, PaintingThePanelLendsThePaintBoxTheContext) {
+    gdi_.ClearLog();
+    platform::Message paint;
+    paint.Window = form_->Panel1->Handle();
+    paint.Kind = MessageKind::Paint;
+    paint.Area = {0, 0, 89, 97};
+    Send(paint);
+    // Once painted, the paint box's canvas has its colour and font.
+    EXPECT_EQ(form_->PaintBox1->Canvas().Brush().Color(), clMaroon);
+    EXPECT_EQ(form_->PaintBox1->Canvas().Font().Height(), -12);
+    EXPECT_EQ(form_->PaintBox1->Canvas().CurrentHandle(), 0u);
+    EXPECT_EQ(gdi_.LiveDcCount(), 0);
+    // Panel: raised bevel and face; the paint box area shows the face.
+    auto* surface = gdi_.WindowSurface(form_->Panel1->Handle());
+    ASSERT_NE(surface, nullptr);
+    const platform::ColorRef highlight = gdi_.GetSysColor(platform::syscolor::BtnHighlight);
+    const platform::ColorRef shadow = gdi_.GetSysColor(platform::syscolor::BtnShadow);
+    const platform::ColorRef face = gdi_.GetSysColor(platform::syscolor::BtnFace);
+    EXPECT_EQ(surface->Pixel(0, 0), highlight);
+    EXPECT_EQ(surface->Pixel(0, 50), highlight);
+    EXPECT_EQ(surface->Pixel(88, 50), shadow);
+    EXPECT_EQ(surface->Pixel(40, 96), shadow);
+    EXPECT_EQ(surface->Pixel(40, 40), face);
+}
+
+}  // namespace
+}  // namespace qmk::test
