@@ -130,6 +130,7 @@ private:
     void ApplyClip(DcRecord& dc);
     void ApplyForeground(DcRecord& dc, unsigned long pixel);
     void ApplyFunction(DcRecord& dc, int function);
+    int FormatOf(int depth) const;
     unsigned long PixelOf(const DcRecord& dc, ColorRef color) const;
     ColorRef ColorOf(const DcRecord& dc, unsigned long pixel) const;
     X11Font* FontOf(DcRecord& dc);
@@ -144,6 +145,7 @@ private:
 
     X11Display& display_;
     Display* dpy_;
+    bool rgb888_ = false;
     std::array<std::unique_ptr<ObjectRecord>, StockCount> stock_;
     std::unique_ptr<BitmapRecord> stockBitmap_;  // what a new memory context holds
     Pixmap focusStipple_ = 0;                    // 2 x 2 checkerboard of focus rectangles
