@@ -86,6 +86,11 @@ void TBitmapCanvas::AcquireHandle() {
 }
 
 void TBitmapCanvas::ReleaseContext() {
+    // Leaving the list comes first and unconditionally: a canvas whose
+    // context was detached some other way must not keep the release loops
+    // spinning on it.
+    auto& list = MemoryContexts();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
     const platform::DcHandle dc = CurrentHandle();
     if (dc == 0) return;
     auto& gdi = platform::GdiApi();
@@ -93,8 +98,6 @@ void TBitmapCanvas::ReleaseContext() {
     if (oldPalette_ != 0) gdi.SelectPalette(dc, oldPalette_, true);
     SetHandle(0);
     gdi.DeleteDC(dc);
-    auto& list = MemoryContexts();
-    list.erase(std::remove(list.begin(), list.end(), this), list.end());
 }
 
 // ---------------------------------------------------------------------------

@@ -141,6 +141,16 @@ TEST_F(PixelTest, AnotherCanvasOfTheSameImageTakesTheDeviceBitmapOver) {
     EXPECT_THAT(LiveMemoryContexts(), ElementsAre(&other.Canvas()));
 }
 
+TEST_F(PixelTest, AContextDetachedByHandDoesNotStallTheRelease) {
+    TCanvas& canvas = bitmap.Canvas();
+    canvas.WritePixel(0, 0, clBlack);
+    const platform::DcHandle dc = canvas.CurrentHandle();
+    canvas.SetHandle(0);
+    ReleaseDrawingContexts();
+    EXPECT_THAT(LiveMemoryContexts(), IsEmpty());
+    gdi.DeleteDC(dc);
+}
+
 class SixteenBitPixelTest : public PixelTest {
 protected:
     SixteenBitPixelTest() : PixelTest(16) {}
