@@ -1,0 +1,73 @@
+// The result lines: label, score, percentage of the reference score.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "AppFixture.h"
+#include "app/ResultLines.h"
+#include "runtime/LocaleSettings.h"
+
+namespace qmk::test {
+namespace {
+
+struct LineCase {
+    bool Cpu;
+    std::int32_t Score;
+    const char* Rest;  // what follows the label
+};
+
+TEST(ResultLineTextTest, ScoreAndPercentageOfTheReference) {
+    const LineCase cases[] = {
+        {true, 1992, "1992 (100.00%)"},
+        {true, 996, "996 (50.00%)"},
+        {true, 1, "1 (0.05%)"},
+        {true, 1000, "1000 (50.20%)"},
+        {true, 12345, "12345 (619.73%)"},
+        {true, 19920, "19920 (1000.00%)"},
+        {true, 19920001, "19920001 (1000000.10%)"},
+        {true, 1991999990, "1991999990 (99999999.00%)"},
+        {true, 1991999991, "1991999991 (1E8%)"},
+        {true, 2147483647, "2147483647 (1.078054E8%)"},
+        {false, 1, "1 (0.04%)"},
+        {false, 1185, "1185 (50.00%)"},
+        {false, 4740, "4740 (200.00%)"},
+        {false, 100000, "100000 (4219.41%)"},
+        {false, 2147483647, "2147483647 (90611124.00%)"},
+    };
+    for (const LineCase& c : cases) {
+        const std::string label = c.Cpu ? CpuLabelBytes : VideoLabelBytes;
+        const std::int32_t reference = c.Cpu ? CpuReferenceScore : VideoReferenceScore;
+        EXPECT_EQ(ResultLineText(c.Cpu ? CpuLabel : VideoLabel, c.Score, reference), label + c.Rest)
+            << c.Score;
+    }
+}
+
+TEST(ResultLineTextTest, DecimalSeparatorFollowsTheLocale) {
+    const char saved = DecimalSeparatorChar;
+    DecimalSeparatorChar = ',';
+    const std::string text = ResultLineText(CpuLabel, 12345, CpuReferenceScore);
+    DecimalSeparatorChar = saved;
+    EXPECT_EQ(text, CpuLabelBytes + "12345 (619,73%)");
+}
+
+TEST(ResultLineTextTest, LabelsAndReferencesAreTheReferenceMachines) {
+    EXPECT_EQ(std::string(CpuLabel), CpuLabelBytes);
+    EXPECT_EQ(std::string(VideoLabel), VideoLabelBytes);
+    EXPECT_EQ(CpuReferenceScore, 1992);
+    EXPECT_EQ(VideoReferenceScore, 2370);
+}
+
+class WriteResultLineTest : public AppTest {};
+
+TEST_F(WriteResultLineTest, ReplacesOnlyItsLine) {
+    WriteResultLine(Memo(), VideoLine, VideoLabel, VideoReferenceScore, 2370);
+    EXPECT_EQ(Line(0), CpuLabelBytes);
+    EXPECT_EQ(Line(1), VideoLabelBytes + "2370 (100.00%)");
+    WriteResultLine(Memo(), CpuLine, CpuLabel, CpuReferenceScore, 996);
+    EXPECT_EQ(Line(0), CpuLabelBytes + "996 (50.00%)");
+    EXPECT_EQ(Line(1), VideoLabelBytes + "2370 (100.00%)");
+    EXPECT_EQ(Memo().Lines().Count(), 3);
+}
+
+}  // namespace
+}  // namespace qmk::test
