@@ -364,7 +364,18 @@ void X11Gdi::FreeDc(DcRecord* dc) {
     --dc->Brush->Selections;
     --dc->Font->Selections;
     --dc->Palette->Selections;
-    if (dc->Xft != nullptr) XftDrawDestroy(dc->Xft);
+    if (dc->Xft != nullptr) {
+        if (dc->DcKind == WindowDc) {
+            // The server frees a window's render picture with the window;
+            // freeing it again for a window destroyed while this context
+            // was out would be an error, so that one is caught here.
+            ErrorTrap trap(dpy_);
+            XftDrawDestroy(dc->Xft);
+            XSync(dpy_, False);
+        } else {
+            XftDrawDestroy(dc->Xft);
+        }
+    }
     if (dc->Gc != nullptr) XFreeGC(dpy_, dc->Gc);
     dcs_.erase(dc);
     delete dc;

@@ -123,6 +123,20 @@ TEST_F(X11GdiWindowTest, WindowContextReadsAndWritesThroughItsOrigin) {
     EXPECT_EQ(gdi_->GetDC(0x7FFFFFF), 0u);  // no such window
 }
 
+// A label's window can go while its context is out; giving the context
+// back afterwards must not upset the connection (Xlib's default handler
+// would end the process on the error).
+TEST_F(X11GdiWindowTest, ContextOfADestroyedWindowIsGivenBackQuietly) {
+    const Window window = MakeChildWindow(0, 0, 40, 20, Face);
+    const DcHandle dc = gdi_->GetDC(window);
+    ASSERT_NE(dc, 0u);
+    EXPECT_TRUE(gdi_->ExtTextOut(dc, 0, 0, 0, nullptr, "0", 1));
+    XDestroyWindow(Dpy(), window);
+    XSync(Dpy(), False);
+    EXPECT_EQ(gdi_->ReleaseDC(window, dc), 1);
+    XSync(Dpy(), False);
+}
+
 TEST_F(X11GdiWindowTest, MixModesApplyToLinesAndFocusRectanglesUndoThemselves) {
     auto m = MakeMemoryDc(*gdi_, 10, 10);
     const ObjectHandle pen = gdi_->CreatePenIndirect(LogPen{ps::Solid, 1, 0x00FFFFFF});
