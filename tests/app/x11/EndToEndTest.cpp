@@ -1,0 +1,117 @@
+// The program as a user runs it, on the test's private Xvfb: start it, wait
+// for its window, press Enter, copy the result box through the clipboard,
+// check both lines, close the window with Alt+F4 and expect exit code 0.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "runtime/Extended.h"
+#include "runtime/NumberText.h"
+
+namespace qmk::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Output of a shell command (the display is the test's, from DISPLAY).
+std::string Capture(const std::string& command, int* status = nullptr) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[512];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+    const int result = pclose(pipe);
+    if (status != nullptr) *status = result;
+    return output;
+}
+
+// The program as a child process, ended at the latest with the test.
+class Program {
+public:
+    explicit Program(const std::string& path) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Program() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    // The exit code once the process has ended within the limit, else -1.
+    int WaitForExit(std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+// One result line in UTF-8 (as the clipboard carries it): label, score,
+// percentage; the percentage must be the score's share of the reference.
+void ExpectResultLine(const std::string& line, const std::string& label, std::int32_t reference) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(line, match,
+                                 std::regex(label + R"(([1-9][0-9]*) \(([0-9]+\.[0-9]{2}|[0-9.]+E[0-9]+)%\))")))
+        << line;
+    const std::int32_t score = std::stoi(match[1].str());
+    EXPECT_EQ(match[2].str(), FixedText(ScorePercentage(score, reference), 8, 2)) << line;
+}
+
+TEST(EndToEndTest, EnterRunsTheBenchmarkAndTheResultsCanBeCopied) {
+    Program program(std::string(QMK_BINARY_DIR) + "/qmk");
+    int status = 0;
+    const std::string window =
+        Capture("timeout 20 xdotool search --sync --onlyvisible --name Plimbo 2>/dev/null | head -n 1", &status);
+    ASSERT_FALSE(window.empty()) << "the window never appeared";
+    std::this_thread::sleep_for(500ms);  // the start button takes the focus when shown
+
+    ASSERT_EQ(std::system("xdotool key Return"), 0);
+    // The run takes the 5 counted seconds and up to 2 of alignment; input
+    // given meanwhile would only wait in the queue.
+    std::this_thread::sleep_for(7500ms);
+    ASSERT_EQ(std::system("xdotool key Tab ctrl+a ctrl+c"), 0);
+
+    std::string text;
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < end) {
+        text = Capture("timeout 3 xclip -o -selection clipboard 2>/dev/null");
+        if (text.find("%)") != std::string::npos && text.rfind("%)") != text.find("%)")) break;
+        std::this_thread::sleep_for(500ms);
+    }
+    const std::size_t newline = text.find('\n');
+    ASSERT_NE(newline, std::string::npos) << "clipboard: " << text;
+    std::string second = text.substr(newline + 1);
+    if (const std::size_t more = second.find('\n'); more != std::string::npos) second.resize(more);
+    // ＣＰＵ： and ビデオ： in UTF-8, as the clipboard carries them.
+    ExpectResultLine(text.substr(0, newline), "\xef\xbc\xa3\xef\xbc\xb0\xef\xbc\xb5\xef\xbc\x9a", 1992);
+    ExpectResultLine(second, "\xe3\x83\x93\xe3\x83\x87\xe3\x82\xaa\xef\xbc\x9a", 2370);
+
+    ASSERT_EQ(std::system("xdotool key alt+F4"), 0);
+    EXPECT_EQ(program.WaitForExit(10s), 0);
+}
+
+}  // namespace
+}  // namespace qmk::test
