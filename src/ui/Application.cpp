@@ -264,6 +264,10 @@ void TApplication::ReportError(const std::exception& error) {
         captured->CancelMode();
     }
     if (dynamic_cast<const EAbort*>(&error) != nullptr) return;
+    if (OnException) {
+        OnException(error);
+        return;
+    }
     try {
         MessageBox(ErrorBoxText(ErrorMessageOf(error)), Title(), false);
     } catch (...) {

@@ -99,6 +99,11 @@ public:
     // caption the application title.
     void ReportError(const std::exception& error);
     void ReportError(std::exception_ptr error);
+    // When set, ReportError hands the error here instead of showing the box:
+    // a program that nobody watches (the command-line runner) must not wait
+    // for a click. Process-wide, so that it also covers errors of FormCreate
+    // while the first form is made.
+    static inline std::function<void(const std::exception&)> OnException;
     // The task-modal box for an error during start-up: no owner, caption
     // "アプリケーション エラー" (half-width kana).
     void ShowStartupError(std::string_view text);
