@@ -157,9 +157,11 @@ TWinControl* TApplication::FindControl(platform::WindowHandle window) const {
 }
 
 void TApplication::Run() {
+    // Without a window nobody could ever end the loop.
+    if (mainForm_ == nullptr) return;
     running_ = true;
     try {
-        if (mainForm_ != nullptr && !terminated_) mainForm_->Show();
+        if (!terminated_) mainForm_->Show();
         ProcessMessagesUntil(nullptr);
     } catch (...) {
         running_ = false;

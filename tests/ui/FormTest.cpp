@@ -154,3 +154,44 @@ TEST_F(FormTest, PaintingThePanelLendsThePaintBoxTheContext) {
 
 }  // namespace
 }  // namespace qmk::test
+
+namespace qmk::test {
+namespace {
+
+TEST(IconData, SixteenColourIconBecomesArgbWithTransparentMask) {
+    const std::vector<std::uint8_t> pixels{0, 9, 12, 15};
+    const std::vector<std::uint8_t> mask{0, 0, 1, 0};
+    const TIconData icon = TIconData::FromIndexed16(2, 2, pixels, mask);
+    ASSERT_EQ(icon.Argb.size(), 4u);
+    EXPECT_EQ(icon.Argb[0], 0xFF000000u);
+    EXPECT_EQ(icon.Argb[1], 0xFFFF0000u);  // bright red
+    EXPECT_EQ(icon.Argb[2], 0x00000000u);  // masked out
+    EXPECT_EQ(icon.Argb[3], 0xFFFFFFFFu);
+    EXPECT_TRUE(TIconData::FromIndexed16(2, 2, {1, 2}, {}).Empty());
+}
+
+TEST_F(UiTest, DescribedIconReachesTheWindowAndLabelsSizeToLaterText) {
+    Start();
+    TFormDescription description = DemoDescription();
+    description.Icon = TIconData::FromIndexed16(32, 32, std::vector<std::uint8_t>(32 * 32, 4),
+                                                std::vector<std::uint8_t>(32 * 32, 0));
+    TDemoForm& form = application_->CreateForm<TDemoForm>(description);
+    const auto* info = user_.Info(form.Handle());
+    EXPECT_EQ(info->IconWidth, 32);
+    EXPECT_EQ(info->IconHeight, 32);
+    // After loading a label takes its text's size (the recorder: 6 pixels a
+    // character at -12).
+    EXPECT_EQ(form.Label3->Width(), 95);
+    form.Label3->SetCaption("abcd");
+    EXPECT_EQ(form.Label3->Width(), 24);
+    EXPECT_EQ(form.Label3->Height(), 12);
+}
+
+TEST_F(UiTest, RunWithoutAFormReturnsAtOnce) {
+    Start();
+    application_->Run();
+    EXPECT_FALSE(application_->Running());
+}
+
+}  // namespace
+}  // namespace qmk::test
