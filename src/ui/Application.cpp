@@ -10,6 +10,7 @@
 #include "graphics/Bitmap.h"
 #include "graphics/ControlCanvas.h"
 #include "platform/Platform.h"
+#include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "ui/Control.h"
 #include "ui/Form.h"
@@ -28,14 +29,14 @@ constexpr char OutOfMemoryText[] = "\xd2\xd3\xd8\x82\xaa\x91\xab\x82\xe8\x82\xdc
 constexpr char StartupErrorCaption[] = "\xb1\xcc\xdf\xd8\xb9\xb0\xbc\xae\xdd\x20\xb4\xd7\xb0";
 
 // The title a window gets before the program names itself: the file name
-// of the program without its folder.
+// of the program without its folder, in the program's code page.
 std::string ProgramFileName() {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
     if (length <= 0) return "qmk";
     const std::string full(path, static_cast<std::size_t>(length));
     const std::size_t slash = full.rfind('/');
-    return slash == std::string::npos ? full : full.substr(slash + 1);
+    return Utf8ToCp932(slash == std::string::npos ? full : full.substr(slash + 1));
 }
 
 bool IsInput(platform::MessageKind kind) {

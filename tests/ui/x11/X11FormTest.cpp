@@ -201,6 +201,12 @@ TEST_F(X11FormTest, Screenshot) {
     Pump(300ms);
     Child import(std::string("import -window root ") + shot);
     ASSERT_TRUE(PumpUntil([&import] { return import.Finished(); }, 20s));
+    // And one with an error box over the form.
+    Child boxShot(std::string("sleep 1; import -window root ") + shot + ".box.png; xdotool key Escape");
+    // ｼｽﾃﾑ ﾘｿｰｽが足りません
+    application_->ReportError(EOutOfResources(
+        "\xbc\xbd\xc3\xd1\x20\xd8\xbf\xb0\xbd\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1"));
+    ASSERT_TRUE(PumpUntil([&boxShot] { return boxShot.Finished(); }, 20s));
 }
 
 }  // namespace
