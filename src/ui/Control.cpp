@@ -59,6 +59,10 @@ void TControl::SetParent(TWinControl* parent) {
         parent_->controls_.push_back(this);
         if (parentFont_) CopyFont(font_, parent_->font_);
         if (parentColor_) color_ = parent_->color_;
+        // A windowed control joining a parent on the screen shows at once.
+        if (auto* windowed = dynamic_cast<TWinControl*>(this); windowed && parent_->HandleAllocated()) {
+            windowed->Handle();
+        }
         Invalidate();
     }
 }

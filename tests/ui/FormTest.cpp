@@ -195,3 +195,23 @@ TEST_F(UiTest, RunWithoutAFormReturnsAtOnce) {
 
 }  // namespace
 }  // namespace qmk::test
+
+namespace qmk::test {
+namespace {
+
+TEST_F(UiTest, ControlAddedToAShownFormGetsItsWindowAtOnce) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    auto& button = static_cast<TButton&>(form.InsertComponent(std::make_unique<TButton>("Extra")));
+    button.SetBounds(1, 2, 30, 20);
+    button.SetParent(&form);
+    ASSERT_TRUE(button.HandleAllocated());
+    const auto* info = user_.Info(button.Handle());
+    EXPECT_EQ(info->Parent, form.Handle());
+    EXPECT_EQ(info->Width, 30);
+    EXPECT_EQ(form.TabOrderList().back(), &button);
+}
+
+}  // namespace
+}  // namespace qmk::test

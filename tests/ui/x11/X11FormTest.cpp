@@ -201,6 +201,13 @@ TEST_F(X11FormTest, Screenshot) {
     Pump(300ms);
     Child import(std::string("import -window root ") + shot);
     ASSERT_TRUE(PumpUntil([&import] { return import.Finished(); }, 20s));
+    // One with the result box focused and part of it selected.
+    form_->SetActiveControl(form_->Kekka);
+    form_->Kekka->SetSelection(0, 12);
+    Pump(300ms);
+    Child memoShot(std::string("import -window root ") + shot + ".memo.png");
+    ASSERT_TRUE(PumpUntil([&memoShot] { return memoShot.Finished(); }, 20s));
+    form_->SetActiveControl(form_->StartButton);
     // And one with an error box over the form.
     Child boxShot(std::string("sleep 1; import -window root ") + shot + ".box.png; xdotool key Escape");
     // ｼｽﾃﾑ ﾘｿｰｽが足りません
