@@ -1,0 +1,116 @@
+// A small form laid out like the main window's result box, panel and paint
+// box, for the benchmark's tests and benchmarks on any backend; an
+// independent model of the generator, so tests predict pixels and positions
+// from the generator's formula rather than from the code under test; and
+// clock fields.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Types.h"
+#include "ui/Form.h"
+#include "ui/FormDescription.h"
+#include "ui/Memo.h"
+#include "ui/PaintBox.h"
+#include "ui/Panel.h"
+
+namespace qmk::test {
+
+// ＭＳ ゴシック
+inline const std::string GothicFace = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
+// ＣＰＵ：, ビデオ：
+inline const std::string CpuLabelBytes = "\x82\x62\x82\x6f\x82\x74\x81\x46";
+inline const std::string VideoLabelBytes = "\x83\x72\x83\x66\x83\x49\x81\x46";
+
+inline TFormDescription BenchFormDescription() {
+    TFormDescription form;
+    form.ClassName = "TBenchForm";
+    form.Name = "BenchForm";
+    form.Caption = "Bench";
+    form.ClientWidth = 400;
+    form.ClientHeight = 152;
+    form.BorderStyle = TBorderStyle::bsDialog;
+    form.Color = clSilver;
+    form.Font = {GothicFace, -12, clWindowText, false};
+
+    TControlDescription memo;
+    memo.ClassName = "TMemo";
+    memo.Name = "Kekka";
+    memo.Left = 8;
+    memo.Top = 112;
+    memo.Width = 177;
+    memo.Height = 33;
+    memo.Color = clTeal;
+    memo.Font = TFontDescription{GothicFace, -13, clWhite, false};
+    memo.ParentFont = false;
+    memo.ReadOnly = true;
+    memo.TabOrder = 1;
+    memo.Lines = std::vector<std::string>{CpuLabelBytes, VideoLabelBytes};
+    form.Controls.push_back(memo);
+
+    TControlDescription panel;
+    panel.ClassName = "TPanel";
+    panel.Name = "Panel1";
+    panel.Left = 304;
+    panel.Top = 48;
+    panel.Width = 89;
+    panel.Height = 97;
+    panel.TabOrder = 2;
+    form.Controls.push_back(panel);
+
+    TControlDescription box;
+    box.ClassName = "TPaintBox";
+    box.Name = "PaintBox1";
+    box.Parent = "Panel1";
+    box.Left = 1;
+    box.Top = 1;
+    box.Width = 87;
+    box.Height = 95;
+    box.Color = clMaroon;
+    box.ParentColor = false;
+    form.Controls.push_back(box);
+    return form;
+}
+
+class TBenchForm : public TForm {
+public:
+    TBenchForm() {
+        Bind("Kekka", Kekka);
+        Bind("Panel1", Panel1);
+        Bind("PaintBox1", PaintBox1);
+        ReadDescription(BenchFormDescription());
+    }
+    TMemo* Kekka = nullptr;
+    TPanel* Panel1 = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+};
+
+// The generator's formula, written out again: state × 134775813 + 1, then
+// the high half of range × state.
+class GeneratorModel {
+public:
+    explicit GeneratorModel(std::uint32_t seed) : state_(seed) {}
+    std::int32_t Draw(std::int32_t range) {
+        state_ = state_ * 134775813u + 1u;
+        return static_cast<std::int32_t>(
+            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(range)) * state_) >> 32);
+    }
+    std::uint32_t State() const { return state_; }
+
+private:
+    std::uint32_t state_;
+};
+
+inline platform::SystemTime At(std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
+                               std::uint16_t milliseconds = 0) {
+    platform::SystemTime time;
+    time.Hour = hour;
+    time.Minute = minute;
+    time.Second = second;
+    time.Milliseconds = milliseconds;
+    return time;
+}
+
+}  // namespace qmk::test
