@@ -1,0 +1,219 @@
+#include "app/Runner.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/QMKForm.h"
+#include "app/ResultLines.h"
+#include "app/RunnerEnvironment.h"
+#include "app/RunnerOptions.h"
+#include "app/RunnerSession.h"
+#include "app/Startup.h"
+#include "platform/Platform.h"
+#include "platform/posix/XvfbServer.h"
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11Resources.h"
+#include "runtime/Cp932.h"
+#include "runtime/LocaleSettings.h"
+#include "ui/Application.h"
+
+namespace qmk {
+
+namespace {
+
+constexpr int PrivateServerDepth = 24;
+constexpr int PrivateServerDpi = 96;
+
+// The private server's pid, for the ways out that skip destructors (a
+// signal, a lost connection); -1 while there is none to stop.
+std::atomic<pid_t> PrivateServerPid{-1};
+static_assert(std::atomic<pid_t>::is_always_lock_free);
+
+// Safe inside a signal handler: only kill, waitpid and atomics.
+void StopPrivateServerNow() {
+    const pid_t pid = PrivateServerPid.exchange(-1);
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
+
+void WriteError(const char* text) {
+    std::size_t length = 0;
+    while (text[length] != '\0') ++length;
+    while (length > 0) {
+        const ssize_t written = ::write(STDERR_FILENO, text, length);
+        if (written <= 0) return;
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+extern "C" void OnTerminatingSignal(int signal) {
+    StopPrivateServerNow();
+    ::_exit(128 + signal);
+}
+
+// The X server went away in the middle of something: there is no
+// connection left to close, so the runner stops what it started and leaves.
+[[noreturn]] void OnConnectionLost() {
+    std::fflush(stdout);
+    WriteError("qmk-run: lost the connection to the X server\n");
+    StopPrivateServerNow();
+    ::_exit(RunnerExitFailure);
+}
+
+void InstallSignalHandlers() {
+    struct sigaction action {};
+    action.sa_handler = &OnTerminatingSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+// An Xvfb of the runner's own, stopped on every way out: by its destructor
+// on a normal end or an error, by the handlers on a signal or a lost
+// connection, and by the kernel (PR_SET_PDEATHSIG) if the runner is killed.
+class TPrivateServer {
+public:
+    TPrivateServer(int depth, int dpi) : server_(Options(depth, dpi)) {
+        {
+            const platform::x11::X11Display display(server_.DisplayName().c_str());
+            platform::x11::SetXftDpi(display, dpi);
+        }
+        // Only now: had the lines above failed, server_ has been stopped
+        // and its pid must not be signalled again.
+        PrivateServerPid = server_.Pid();
+    }
+    ~TPrivateServer() {
+        PrivateServerPid = -1;
+        server_.Stop();
+    }
+    TPrivateServer(const TPrivateServer&) = delete;
+    TPrivateServer& operator=(const TPrivateServer&) = delete;
+
+    const std::string& DisplayName() const { return server_.DisplayName(); }
+
+private:
+    static platform::XvfbServer::Options Options(int depth, int dpi) {
+        platform::XvfbServer::Options options;
+        options.Depth = depth;
+        options.Dpi = dpi;
+        return options;
+    }
+
+    platform::XvfbServer server_;
+};
+
+void Print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+ResultLineValues ReadLine(const std::string& line, std::string_view label) {
+    std::optional<ResultLineValues> values = ParseResultLine(line, label, DecimalSeparatorChar);
+    if (!values) {
+        throw RunnerRunError("the result box shows no result: '" + Cp932ToUtf8(line) + "'");
+    }
+    return *values;
+}
+
+int Execute(const RunnerOptions& options, const BuildFacts& build) {
+    const char* given = std::getenv("DISPLAY");
+    std::optional<TPrivateServer> server;
+    std::string display;
+    if (given != nullptr && *given != '\0') {
+        display = given;
+    } else {
+        try {
+            server.emplace(options.DisplayDepth.value_or(PrivateServerDepth),
+                           options.Dpi.value_or(PrivateServerDpi));
+        } catch (const std::exception& error) {
+            throw RunnerRunError(std::string("cannot start a private X server: ") + error.what());
+        }
+        display = server->DisplayName();
+    }
+
+    RunnerErrorTrap trap;
+    std::vector<RunRecord> runs;
+    EnvironmentFacts environment;
+    {
+        TProgram program;
+        try {
+            program.Start(display.c_str());
+        } catch (const std::exception& error) {
+            throw RunnerRunError(RunnerErrorText(error));
+        }
+        // The desktop program takes a lost server for the end of the
+        // session; for the runner it is a failed run.
+        platform::UserApi().SetConnectionLostHandler(&OnConnectionLost);
+        trap.ThrowIfCaught();
+
+        TApplication& application = program.Application();
+        TQMKForm& form = *program.Form();
+        ShowMainWindow(application, form);
+        trap.ThrowIfCaught();
+        if (options.Json) {
+            environment = CollectEnvironment(display, server.has_value(),
+                                             application.Screen().PixelsPerInch());
+        }
+
+        for (int run = 0; run < options.Runs; ++run) {
+            const auto [cpu, video] = ClickStartButton(application, form, trap);
+            runs.push_back({ReadLine(cpu, CpuLabel), ReadLine(video, VideoLabel)});
+            if (!options.Json) Print(RunText(runs.back()));
+        }
+
+        CloseMainWindow(application, form);
+        program.Run();
+        trap.ThrowIfCaught();
+    }
+
+    if (options.Json) {
+        Print(ReportJson(runs, environment, build)
+                  .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+              "\n");
+    } else {
+        Print(SummaryText(runs));
+    }
+    return RunnerExitSuccess;
+}
+
+}  // namespace
+
+int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& build) {
+    RunnerOptions options;
+    try {
+        options = ParseRunnerOptions(arguments);
+        if (options.Help) {
+            Print(RunnerUsageText());
+            return RunnerExitSuccess;
+        }
+        if (options.Version) {
+            Print(RunnerVersionText(build.Version));
+            return RunnerExitSuccess;
+        }
+        CheckOptionsForDisplay(options, std::getenv("DISPLAY"));
+    } catch (const RunnerUsageError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return RunnerExitUsage;
+    }
+
+    InstallSignalHandlers();
+    try {
+        return Execute(options, build);
+    } catch (const std::exception& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "qmk-run: %s\n", error.what());
+        return RunnerExitFailure;
+    }
+}
+
+}  // namespace qmk

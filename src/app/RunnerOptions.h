@@ -1,0 +1,47 @@
+// The command line of qmk-run, the runner that drives the main window from
+// scripts and on machines without a desktop.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qmk {
+
+struct RunnerOptions {
+    int Runs = 1;
+    bool Json = false;
+    bool Help = false;
+    bool Version = false;
+    // Format of the private X server; only given when the user chose it.
+    std::optional<int> DisplayDepth;
+    std::optional<int> Dpi;
+};
+
+inline constexpr int RunnerExitSuccess = 0;
+inline constexpr int RunnerExitFailure = 1;
+inline constexpr int RunnerExitUsage = 2;
+
+// A command line that cannot be used; what() is the one line to show,
+// "qmk-run: --runs needs a number, got 'x'".
+class RunnerUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the arguments after the program name. Options take their value as
+// the next argument or after '=' (--runs 3, --runs=3). Throws
+// RunnerUsageError.
+RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments);
+
+// The private server's format options make no sense on a display that the
+// user gave: the runner cannot change its depth or resolution. Throws
+// RunnerUsageError when they were given and DISPLAY names a display.
+void CheckOptionsForDisplay(const RunnerOptions& options, const char* display);
+
+std::string RunnerUsageText();
+std::string RunnerVersionText(std::string_view version);
+
+}  // namespace qmk

@@ -1,0 +1,166 @@
+#include "app/RunnerReport.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "app/ResultLines.h"
+#include "runtime/Cp932.h"
+
+namespace qmk {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t SkipDigits(std::string_view text, std::size_t at) {
+    while (at < text.size() && IsDigit(text[at])) ++at;
+    return at;
+}
+
+// The percentage as FixedText lays it out: digits, optionally the
+// separator and more digits, optionally "E" and a signed exponent.
+bool ParsePercent(std::string_view text, char separator, double& value) {
+    std::size_t at = SkipDigits(text, 0);
+    if (at == 0) return false;
+    std::string plain(text.substr(0, at));
+    if (at < text.size() && text[at] == separator) {
+        const std::size_t end = SkipDigits(text, at + 1);
+        if (end == at + 1) return false;
+        plain += '.';
+        plain += text.substr(at + 1, end - at - 1);
+        at = end;
+    }
+    if (at < text.size() && text[at] == 'E') {
+        std::size_t digits = at + 1;
+        if (digits < text.size() && text[digits] == '-') ++digits;
+        const std::size_t end = SkipDigits(text, digits);
+        if (end == digits) return false;
+        plain += text.substr(at, end - at);
+        at = end;
+    }
+    if (at != text.size()) return false;
+    // from_chars reads the same whatever the C locale's decimal point is.
+    const auto [stop, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    return error == std::errc() && stop == plain.data() + plain.size();
+}
+
+// Numbers of the summary always with a full stop, whatever the locale.
+std::string Decimal(double value) {
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 2);
+    return error == std::errc() ? std::string(buffer, end) : std::string("?");
+}
+
+nlohmann::json LineJson(const ResultLineValues& values) {
+    return {{"score", values.Score},
+            {"percent", values.Percent},
+            {"percent_text", Cp932ToUtf8(values.PercentText)},
+            {"line", Cp932ToUtf8(values.Line)}};
+}
+
+nlohmann::json SummaryJson(const ScoreSummary& summary) {
+    nlohmann::json json = {{"mean", summary.Mean},
+                           {"median", summary.Median},
+                           {"min", summary.Minimum},
+                           {"max", summary.Maximum}};
+    json["stddev"] = summary.StandardDeviation ? nlohmann::json(*summary.StandardDeviation)
+                                               : nlohmann::json(nullptr);
+    return json;
+}
+
+std::vector<std::int32_t> Scores(const std::vector<RunRecord>& runs, bool video) {
+    std::vector<std::int32_t> scores;
+    for (const RunRecord& run : runs) scores.push_back(video ? run.Video.Score : run.Cpu.Score);
+    return scores;
+}
+
+std::string SummaryLine(std::string_view label, const ScoreSummary& summary) {
+    return Cp932ToUtf8(label) + "mean " + Decimal(summary.Mean) + "  median " +
+           Decimal(summary.Median) + "  min " + std::to_string(summary.Minimum) + "  max " +
+           std::to_string(summary.Maximum) + "  stddev " +
+           Decimal(summary.StandardDeviation.value_or(0)) + "\n";
+}
+
+}  // namespace
+
+std::optional<ResultLineValues> ParseResultLine(std::string_view line, std::string_view label,
+                                                char decimalSeparator) {
+    if (line.substr(0, label.size()) != label) return std::nullopt;
+    const std::string_view rest = line.substr(label.size());
+    const std::size_t digitsEnd = SkipDigits(rest, 0);
+    constexpr std::string_view Open = " (";
+    constexpr std::string_view Close = "%)";
+    if (digitsEnd == 0 || rest.substr(digitsEnd, Open.size()) != Open) return std::nullopt;
+    if (rest.size() < digitsEnd + Open.size() + Close.size() ||
+        rest.substr(rest.size() - Close.size()) != Close) {
+        return std::nullopt;
+    }
+    ResultLineValues values;
+    values.Line = std::string(line);
+    const auto [stop, error] = std::from_chars(rest.data(), rest.data() + digitsEnd, values.Score);
+    if (error != std::errc() || stop != rest.data() + digitsEnd) return std::nullopt;
+    const std::size_t percentStart = digitsEnd + Open.size();
+    values.PercentText =
+        std::string(rest.substr(percentStart, rest.size() - Close.size() - percentStart));
+    if (!ParsePercent(values.PercentText, decimalSeparator, values.Percent)) return std::nullopt;
+    return values;
+}
+
+std::string RunText(const RunRecord& run) {
+    return Cp932ToUtf8(run.Cpu.Line) + "\n" + Cp932ToUtf8(run.Video.Line) + "\n";
+}
+
+std::string SummaryText(const std::vector<RunRecord>& runs) {
+    if (runs.size() < 2) return {};
+    std::string text = "summary of " + std::to_string(runs.size()) +
+                       " runs (stddev: sample standard deviation, n - 1)\n";
+    text += SummaryLine(CpuLabel, Summarize(Scores(runs, false)));
+    text += SummaryLine(VideoLabel, Summarize(Scores(runs, true)));
+    return text;
+}
+
+nlohmann::json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
+                          const BuildFacts& build) {
+    nlohmann::json json;
+    json["program"] = {{"name", "qmk-run"}, {"version", build.Version}};
+
+    nlohmann::json runList = nlohmann::json::array();
+    for (const RunRecord& run : runs) {
+        runList.push_back({{"cpu", LineJson(run.Cpu)}, {"video", LineJson(run.Video)}});
+    }
+    json["runs"] = runList;
+
+    nlohmann::json summary = {{"count", runs.size()},
+                              {"stddev_kind", "sample (n - 1)"}};
+    if (!runs.empty()) {
+        summary["cpu"] = SummaryJson(Summarize(Scores(runs, false)));
+        summary["video"] = SummaryJson(Summarize(Scores(runs, true)));
+    }
+    json["summary"] = summary;
+
+    json["environment"] = {
+        {"x_server",
+         {{"display", environment.Display},
+          {"private", environment.PrivateServer},
+          {"vendor", environment.ServerVendor},
+          {"vendor_release", environment.VendorRelease},
+          {"depth", environment.Depth},
+          {"visual_class", environment.VisualClass},
+          {"width", environment.ScreenWidth},
+          {"height", environment.ScreenHeight}}},
+        {"dpi", environment.Dpi},
+        {"locale",
+         {{"name", environment.Locale},
+          {"time_pattern", environment.TimePattern},
+          {"decimal_separator", environment.DecimalSeparator}}},
+        {"processor", environment.Processor.empty() ? nlohmann::json(nullptr)
+                                                    : nlohmann::json(environment.Processor)},
+    };
+    json["build"] = {{"type", build.BuildType},
+                     {"compiler", build.Compiler},
+                     {"flags", build.Flags}};
+    return json;
+}
+
+}  // namespace qmk

@@ -1,0 +1,72 @@
+// What qmk-run prints: each run's two result lines as the window shows
+// them, the scores read back from those lines, the summary of repeated
+// runs, and (with --json) one JSON document with what the scores depend on.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "app/RunnerStatistics.h"
+
+namespace qmk {
+
+// One result line, read back from the text the result box shows:
+// label, score digits, " (", percentage, "%)".
+struct ResultLineValues {
+    std::string Line;         // as shown, code page 932
+    std::int32_t Score = 0;
+    std::string PercentText;  // as shown: the locale's decimal separator, maybe "1E8"
+    double Percent = 0;
+};
+
+// Reads a line of the given label; decimalSeparator is the one the
+// percentage was written with. Nothing for a line that does not have this
+// form (for example the bare label a failed run leaves).
+std::optional<ResultLineValues> ParseResultLine(std::string_view line, std::string_view label,
+                                                char decimalSeparator);
+
+struct RunRecord {
+    ResultLineValues Cpu;
+    ResultLineValues Video;
+};
+
+// The build the scores came from (filled in by the executable from its
+// compile definitions).
+struct BuildFacts {
+    std::string Version;
+    std::string BuildType;
+    std::string Compiler;
+    std::string Flags;
+};
+
+// What the scores depend on besides the code.
+struct EnvironmentFacts {
+    std::string Display;
+    bool PrivateServer = false;
+    std::string ServerVendor;
+    std::int64_t VendorRelease = 0;
+    int Depth = 0;
+    std::string VisualClass;
+    int ScreenWidth = 0;
+    int ScreenHeight = 0;
+    int Dpi = 0;
+    std::string Locale;       // setlocale(LC_ALL, nullptr)
+    std::string TimePattern;  // the pattern of the time texts, UTF-8
+    std::string DecimalSeparator;
+    std::string Processor;    // empty when the system does not say
+};
+
+// The two lines of a run, UTF-8, each ended by a line feed.
+std::string RunText(const RunRecord& run);
+// The summary of two or more runs, UTF-8 (nothing for fewer).
+std::string SummaryText(const std::vector<RunRecord>& runs);
+
+nlohmann::json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
+                          const BuildFacts& build);
+
+}  // namespace qmk
