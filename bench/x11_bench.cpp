@@ -7,6 +7,7 @@
 // XSync, so the server's share of the work is counted too. Runs on a
 // private Xvfb.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -270,6 +271,96 @@ void BM_DrawGraphic_TCanvas(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * CopyBatch);
 }
+
+// --- paired: bare Xlib and X11Gdi batches alternated in one loop ---------
+//
+// On a shared machine separate benchmarks drift apart with the load; timing
+// the two sides batch by batch in turn lets both see the same load. The
+// counter "gdi_vs_xlib_pct" is the backend's extra time in per cent.
+
+template <typename Bare, typename Backend>
+void Paired(benchmark::State& state, Bare bare, Backend backend) {
+    using Clock = std::chrono::steady_clock;
+    Clock::duration bareTotal{}, backendTotal{};
+    std::size_t round = 0;
+    for (auto _ : state) {
+        // Alternate which side goes first, so neither always follows a sync.
+        for (int side = 0; side < 2; ++side) {
+            const bool bareNow = (side == 0) == (round % 2 == 0);
+            const auto start = Clock::now();
+            if (bareNow) bare(); else backend();
+            (bareNow ? bareTotal : backendTotal) += Clock::now() - start;
+        }
+        ++round;
+    }
+    state.counters["gdi_vs_xlib_pct"] =
+        100.0 * (static_cast<double>(backendTotal.count()) / static_cast<double>(bareTotal.count()) - 1.0);
+}
+
+void BM_Paired_WritePixel(benchmark::State& state) {
+    Environment& e = Env();
+    Display* dpy = e.display.Dpy();
+    std::size_t i = 0, j = 0;
+    Paired(
+        state,
+        [&] {
+            for (int n = 0; n < PixelBatch; ++n, i = (i + 1) % InputCount) {
+                XSetForeground(dpy, e.pixmapGc, e.Pixels[i]);
+                XDrawPoint(dpy, e.pixmap, e.pixmapGc, e.X[i], e.Y[i]);
+            }
+            XSync(dpy, False);
+        },
+        [&] {
+            for (int n = 0; n < PixelBatch; ++n, j = (j + 1) % InputCount)
+                e.gdi.SetPixel(e.memoryDc, e.X[j], e.Y[j], e.Colors[j]);
+            XSync(dpy, False);
+        });
+}
+
+void BM_Paired_ReadPixel(benchmark::State& state) {
+    Environment& e = Env();
+    Display* dpy = e.display.Dpy();
+    std::size_t i = 0, j = 0;
+    unsigned long sink = 0;
+    Paired(
+        state,
+        [&] {
+            for (int n = 0; n < ReadBatch; ++n, i = (i + 1) % InputCount) {
+                XImage* image = XGetImage(dpy, e.pixmap, e.X[i], e.Y[i], 1, 1, AllPlanes, ZPixmap);
+                sink ^= XGetPixel(image, 0, 0);
+                XDestroyImage(image);
+            }
+        },
+        [&] {
+            for (int n = 0; n < ReadBatch; ++n, j = (j + 1) % InputCount)
+                sink ^= e.gdi.GetPixel(e.memoryDc, e.X[j], e.Y[j]);
+        });
+    benchmark::DoNotOptimize(sink);
+}
+
+void BM_Paired_Copy(benchmark::State& state) {
+    Environment& e = Env();
+    Display* dpy = e.display.Dpy();
+    std::size_t i = 0, j = 0;
+    Paired(
+        state,
+        [&] {
+            for (int n = 0; n < CopyBatch; ++n, i = (i + 1) % InputCount)
+                XCopyArea(dpy, e.pixmap, e.panel, e.windowGc, 0, 0, BitmapWidth, BitmapHeight,
+                          e.CopyX[i] + 1, e.CopyY[i] + 1);
+            XSync(dpy, False);
+        },
+        [&] {
+            for (int n = 0; n < CopyBatch; ++n, j = (j + 1) % InputCount)
+                e.gdi.StretchBlt(e.windowDc, e.CopyX[j], e.CopyY[j], BitmapWidth, BitmapHeight,
+                                 e.memoryDc, 0, 0, BitmapWidth, BitmapHeight, rop::SrcCopy);
+            XSync(dpy, False);
+        });
+}
+
+BENCHMARK(BM_Paired_WritePixel)->MinTime(2.0);
+BENCHMARK(BM_Paired_ReadPixel)->MinTime(2.0);
+BENCHMARK(BM_Paired_Copy)->MinTime(2.0);
 
 // The machine is shared, so the fastest of several repetitions is the
 // figure to compare (run with --benchmark_repetitions=N).
