@@ -1,0 +1,283 @@
+// The two scores on X11, as the program makes them and as a minimal loop
+// makes them, in one session, alternating round by round so both see the
+// same machine load.
+//
+// The program: RunBenchmark (the start button's whole run) on the X11
+// backends, with the bench form's result box, panel and paint box and a
+// WorkBitmap of twice the paint box's size.
+// The minimal loop: the same Xlib requests written out directly on the same
+// connection and into the same panel window (XSetForeground + XDrawPoint per
+// pixel write, a 1 × 1 XGetImage per pixel read, one XCopyArea per copy),
+// the same generator draws, the same pass arithmetic (MixPass), and the
+// same clock and text work per iteration (ReadClock, two TimeText, one
+// comparison), with nothing of the drawing layer or the framework.
+//
+// Usage: bench_x11_scores [--rounds N] [--current-display] [--depth D]
+// Without --current-display a private Xvfb is started (1024 × 768, depth D,
+// 24 by default).
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The program's layers before any X header: Xlib's macros clash with names
+// of the window seam.
+#include "app/BenchForm.h"
+#include "app/BenchmarkRun.h"
+#include "app/CpuTest.h"
+#include "app/SecondMeter.h"
+#include "graphics/Graphics.h"
+#include "platform/Platform.h"
+#include "platform/posix/PosixKernel.h"
+#include "platform/posix/XvfbServer.h"
+#include "runtime/Clock.h"
+#include "runtime/Extended.h"
+#include "runtime/Generator.h"
+#include "runtime/LocaleSettings.h"
+#include "runtime/Text.h"
+#include "runtime/TimeText.h"
+#include "ui/Application.h"
+
+#include "platform/x11/X11Display.h"
+#include "platform/x11/X11Gdi.h"
+#include "platform/x11/X11User.h"
+
+namespace {
+
+using namespace qmk;
+using namespace std::chrono_literals;
+
+struct Scores {
+    std::int32_t Cpu = 0;
+    std::int32_t Video = 0;
+};
+
+// The number after the label of a result line.
+std::int32_t ScoreOf(const std::string& line, std::size_t labelSize) {
+    return static_cast<std::int32_t>(std::strtol(line.c_str() + labelSize, nullptr, 10));
+}
+
+// The meter written out: the same per-iteration work as SecondMeter.
+class BareMeter {
+public:
+    void Align() {
+        useDefault_ = !PatternShowsSeconds(TimePatternLong);
+        last_ = ReadClock();
+        TimeValue now;
+        do {
+            now = ReadClock();
+        } while (!NewSecond(now));
+        last_ = now;
+        seconds_ = count_ = best_ = total_ = 0;
+    }
+    std::int32_t Count() const { return count_; }
+    bool CountAndCheck(std::int32_t phaseSeconds) {
+        ++count_;
+        const TimeValue now = ReadClock();
+        if (NewSecond(now)) {
+            ++seconds_;
+            last_ = now;
+            best_ = std::max(best_, count_);
+            total_ += count_;
+            count_ = 0;
+        }
+        return seconds_ >= phaseSeconds;
+    }
+    std::int32_t Score() const { return (total_ / seconds_ + best_) / 2; }
+
+private:
+    Text TextOf(TimeValue value) const {
+        return useDefault_ ? ExpandPattern(DefaultTimePattern, value) : TimeText(value);
+    }
+    bool NewSecond(TimeValue now) {
+        lastText_ = TextOf(last_);
+        nowText_ = TextOf(now);
+        return !(lastText_ == nowText_);
+    }
+
+    bool useDefault_ = false;
+    TimeValue last_ = 0;
+    std::int32_t seconds_ = 0, count_ = 0, best_ = 0, total_ = 0;
+    Text lastText_, nowText_;
+};
+
+class MinimalLoop {
+public:
+    MinimalLoop(platform::x11::X11Display& display, Window panel, int width, int height)
+        : display_(display), dpy_(display.Dpy()), panel_(panel), width_(width), height_(height) {
+        pixmap_ = XCreatePixmap(dpy_, panel_, static_cast<unsigned>(width_ * 2),
+                                static_cast<unsigned>(height_ * 2),
+                                static_cast<unsigned>(display.Depth()));
+        // As the backend makes its contexts: a copy queues no NoExpose event.
+        XGCValues values;
+        values.graphics_exposures = False;
+        pixmapGc_ = XCreateGC(dpy_, pixmap_, GCGraphicsExposures, &values);
+        XSetForeground(dpy_, pixmapGc_, display.PixelFromColorRef(0x00FFFFFF));
+        XFillRectangle(dpy_, pixmap_, pixmapGc_, 0, 0, static_cast<unsigned>(width_ * 2),
+                       static_cast<unsigned>(height_ * 2));
+        windowGc_ = XCreateGC(dpy_, panel_, GCGraphicsExposures, &values);
+        XRectangle clip{1, 1, static_cast<unsigned short>(width_), static_cast<unsigned short>(height_)};
+        XSetClipRectangles(dpy_, windowGc_, 0, 0, &clip, 1, YXBanded);
+        XSync(dpy_, False);
+    }
+    ~MinimalLoop() {
+        XFreeGC(dpy_, windowGc_);
+        XFreeGC(dpy_, pixmapGc_);
+        XFreePixmap(dpy_, pixmap_);
+        XSync(dpy_, False);
+    }
+
+    Scores Run() {
+        Scores scores;
+        SeedFromClock();
+        BareMeter meter;
+        meter.Align();
+        do {
+            CpuIteration(meter.Count());
+        } while (!meter.CountAndCheck(CpuPhaseSeconds));
+        scores.Cpu = meter.Score();
+        XFlush(dpy_);  // where the program writes its CPU line
+
+        meter.Align();
+        do {
+            VideoIteration();
+        } while (!meter.CountAndCheck(VideoPhaseSeconds));
+        scores.Video = meter.Score();
+        XFlush(dpy_);
+        return scores;
+    }
+
+private:
+    void CpuIteration(std::int32_t j) {
+        const int bitmapWidth = width_ * 2, bitmapHeight = height_ * 2;
+        for (std::int32_t r = 1; r <= 8; ++r) {
+            const std::int32_t colour = RandomBelow(0x1000000);
+            std::int32_t y = RandomBelow(bitmapHeight);
+            std::int32_t x = RandomBelow(bitmapWidth);
+            XSetForeground(dpy_, pixmapGc_, display_.PixelFromColorRef(static_cast<platform::ColorRef>(colour)));
+            XDrawPoint(dpy_, pixmap_, pixmapGc_, x, y);
+
+            y = RandomBelow(bitmapHeight);
+            x = RandomBelow(bitmapWidth);
+            XImage* image = XGetImage(dpy_, pixmap_, x, y, 1, 1, AllPlanes, ZPixmap);
+            const unsigned long pixel = XGetPixel(image, 0, 0);
+            XDestroyImage(image);
+            y = RandomBelow(bitmapHeight);
+            x = RandomBelow(bitmapWidth);
+            XSetForeground(dpy_, pixmapGc_, pixel);
+            XDrawPoint(dpy_, pixmap_, pixmapGc_, x, y);
+
+            MixPass(j, r);
+        }
+    }
+    void VideoIteration() {
+        const std::int32_t y = RandomBelow(height_);
+        const std::int32_t x = RandomBelow(width_);
+        XCopyArea(dpy_, pixmap_, panel_, windowGc_, 0, 0, static_cast<unsigned>(width_ * 2),
+                  static_cast<unsigned>(height_ * 2), x + 1, y + 1);
+    }
+
+    platform::x11::X11Display& display_;
+    Display* dpy_;
+    Window panel_;
+    int width_, height_;
+    Pixmap pixmap_ = 0;
+    GC pixmapGc_ = nullptr;
+    GC windowGc_ = nullptr;
+};
+
+std::int32_t Median(std::vector<std::int32_t> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int Main(int argc, char** argv) {
+    int rounds = 3;
+    bool currentDisplay = false;
+    platform::XvfbServer::Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--rounds" && i + 1 < argc) {
+            rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--current-display") {
+            currentDisplay = true;
+        } else if (arg == "--depth" && i + 1 < argc) {
+            options.Depth = std::atoi(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: %s [--rounds N] [--current-display] [--depth D]\n", argv[0]);
+            return 2;
+        }
+    }
+    std::unique_ptr<platform::XvfbServer> server;
+    if (!currentDisplay) {
+        server = std::make_unique<platform::XvfbServer>(options);
+        setenv("DISPLAY", server->DisplayName().c_str(), 1);
+    }
+
+    std::setlocale(LC_ALL, "");
+    SetExtendedPrecision();
+    platform::x11::X11Display display;
+    platform::x11::X11Gdi gdi(display);
+    platform::x11::X11User user(display);
+    platform::PosixKernel kernel;
+    platform::ScopedBackend backend({&gdi, &user, &kernel});
+    ReadLocaleSettings();
+    InitializeGraphics();
+
+    Scores program, minimal;
+    std::vector<std::int32_t> programCpu, programVideo, minimalCpu, minimalVideo;
+    {
+        TApplication application;
+        auto& form = application.CreateForm<test::TBenchForm>();
+        form.Show();
+        const auto end = std::chrono::steady_clock::now() + 5s;
+        while (!form.Active() && std::chrono::steady_clock::now() < end) application.ProcessMessages();
+        application.ProcessMessages();
+        TBitmap workBitmap;
+        workBitmap.SetWidth(form.PaintBox1->Width() * 2);
+        workBitmap.SetHeight(form.PaintBox1->Height() * 2);
+        MinimalLoop loop(display, static_cast<Window>(form.Panel1->Handle()), form.PaintBox1->Width(),
+                         form.PaintBox1->Height());
+
+        std::printf("display %s, depth %d, time pattern \"%s\"\n", DisplayString(display.Dpy()),
+                    display.Depth(), TimePatternLong.c_str());
+        for (int round = 1; round <= rounds; ++round) {
+            // The minimal loop first in odd rounds, the program first in
+            // even ones, so neither always runs on a warmer server.
+            for (int half = 0; half < 2; ++half) {
+                if ((half == 0) == (round % 2 == 1)) {
+                    minimal = loop.Run();
+                    minimalCpu.push_back(minimal.Cpu);
+                    minimalVideo.push_back(minimal.Video);
+                } else {
+                    application.HandleInFrame(
+                        [&] { RunBenchmark(workBitmap, *form.PaintBox1, *form.Kekka); });
+                    program.Cpu = ScoreOf(form.Kekka->Lines().Get(0), test::CpuLabelBytes.size());
+                    program.Video = ScoreOf(form.Kekka->Lines().Get(1), test::VideoLabelBytes.size());
+                    programCpu.push_back(program.Cpu);
+                    programVideo.push_back(program.Video);
+                }
+                application.ProcessMessages();
+            }
+            std::printf("round %d: program CPU %d video %d | minimal CPU %d video %d\n", round,
+                        program.Cpu, program.Video, minimal.Cpu, minimal.Video);
+            std::fflush(stdout);
+        }
+    }
+    const std::int32_t pc = Median(programCpu), pv = Median(programVideo);
+    const std::int32_t mc = Median(minimalCpu), mv = Median(minimalVideo);
+    std::printf("median:  program CPU %d video %d | minimal CPU %d video %d\n", pc, pv, mc, mv);
+    std::printf("program / minimal: CPU %.1f%%, video %.1f%%\n", 100.0 * pc / std::max(mc, 1),
+                100.0 * pv / std::max(mv, 1));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return Main(argc, argv); }
