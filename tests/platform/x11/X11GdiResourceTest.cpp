@@ -32,6 +32,8 @@ std::map<std::string, int> ResourcesOf(Display* dpy, XID ownResource) {
 class X11GdiResourceTest : public X11GdiTest {
 protected:
     void SetUp() override {
+        X11GdiTest::SetUp();
+        if (IsSkipped()) return;
         int event = 0, error = 0;
         if (!XResQueryExtension(Dpy(), &event, &error)) GTEST_SKIP() << "no X-Resource extension";
         // Any id of ours names our client to the extension.
