@@ -178,7 +178,7 @@ int Execute(const RunnerOptions& options, const BuildFacts& build) {
 
     if (options.Json) {
         Print(ReportJson(runs, environment, build)
-                  .dump(2, ' ', false, nlohmann::json::error_handler_t::replace) +
+                  .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
               "\n");
     } else {
         Print(SummaryText(runs));

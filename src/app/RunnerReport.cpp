@@ -52,20 +52,20 @@ std::string Decimal(double value) {
     return error == std::errc() ? std::string(buffer, end) : std::string("?");
 }
 
-nlohmann::json LineJson(const ResultLineValues& values) {
+nlohmann::ordered_json LineJson(const ResultLineValues& values) {
     return {{"score", values.Score},
             {"percent", values.Percent},
             {"percent_text", Cp932ToUtf8(values.PercentText)},
             {"line", Cp932ToUtf8(values.Line)}};
 }
 
-nlohmann::json SummaryJson(const ScoreSummary& summary) {
-    nlohmann::json json = {{"mean", summary.Mean},
+nlohmann::ordered_json SummaryJson(const ScoreSummary& summary) {
+    nlohmann::ordered_json json = {{"mean", summary.Mean},
                            {"median", summary.Median},
                            {"min", summary.Minimum},
                            {"max", summary.Maximum}};
-    json["stddev"] = summary.StandardDeviation ? nlohmann::json(*summary.StandardDeviation)
-                                               : nlohmann::json(nullptr);
+    json["stddev"] = summary.StandardDeviation ? nlohmann::ordered_json(*summary.StandardDeviation)
+                                               : nlohmann::ordered_json(nullptr);
     return json;
 }
 
@@ -120,18 +120,18 @@ std::string SummaryText(const std::vector<RunRecord>& runs) {
     return text;
 }
 
-nlohmann::json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
+nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
                           const BuildFacts& build) {
-    nlohmann::json json;
+    nlohmann::ordered_json json;
     json["program"] = {{"name", "qmk-run"}, {"version", build.Version}};
 
-    nlohmann::json runList = nlohmann::json::array();
+    nlohmann::ordered_json runList = nlohmann::ordered_json::array();
     for (const RunRecord& run : runs) {
         runList.push_back({{"cpu", LineJson(run.Cpu)}, {"video", LineJson(run.Video)}});
     }
     json["runs"] = runList;
 
-    nlohmann::json summary = {{"count", runs.size()},
+    nlohmann::ordered_json summary = {{"count", runs.size()},
                               {"stddev_kind", "sample (n - 1)"}};
     if (!runs.empty()) {
         summary["cpu"] = SummaryJson(Summarize(Scores(runs, false)));
@@ -154,8 +154,8 @@ nlohmann::json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentF
          {{"name", environment.Locale},
           {"time_pattern", environment.TimePattern},
           {"decimal_separator", environment.DecimalSeparator}}},
-        {"processor", environment.Processor.empty() ? nlohmann::json(nullptr)
-                                                    : nlohmann::json(environment.Processor)},
+        {"processor", environment.Processor.empty() ? nlohmann::ordered_json(nullptr)
+                                                    : nlohmann::ordered_json(environment.Processor)},
     };
     json["build"] = {{"type", build.BuildType},
                      {"compiler", build.Compiler},

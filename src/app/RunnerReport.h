@@ -66,7 +66,7 @@ std::string RunText(const RunRecord& run);
 // The summary of two or more runs, UTF-8 (nothing for fewer).
 std::string SummaryText(const std::vector<RunRecord>& runs);
 
-nlohmann::json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
+nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
                           const BuildFacts& build);
 
 }  // namespace qmk

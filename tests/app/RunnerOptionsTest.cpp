@@ -1,0 +1,127 @@
+// qmk-run's command line: what each accepted form sets, and the one-line
+// error of every refused one.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/RunnerOptions.h"
+
+namespace qmk::test {
+namespace {
+
+struct AcceptedCase {
+    std::vector<std::string_view> Arguments;
+    int Runs;
+    bool Json;
+    int Depth;  // 0: not given
+    int Dpi;    // 0: not given
+};
+
+TEST(RunnerOptionsTest, AcceptsEachFormOfEachOption) {
+    const std::vector<AcceptedCase> cases = {
+        {{}, 1, false, 0, 0},
+        {{"--runs", "3"}, 3, false, 0, 0},
+        {{"--runs=12"}, 12, false, 0, 0},
+        {{"--json"}, 1, true, 0, 0},
+        {{"--runs", "2", "--json", "--display-depth", "16", "--dpi", "120"}, 2, true, 16, 120},
+        {{"--display-depth=24", "--dpi=48"}, 1, false, 24, 48},
+        {{"--dpi", "480"}, 1, false, 0, 480},
+        {{"--runs", "1", "--runs", "5"}, 5, false, 0, 0},  // the last one counts
+        {{"--runs", "2147483647"}, 2147483647, false, 0, 0},
+    };
+    for (const AcceptedCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Arguments));
+        const RunnerOptions options = ParseRunnerOptions(c.Arguments);
+        EXPECT_EQ(options.Runs, c.Runs);
+        EXPECT_EQ(options.Json, c.Json);
+        EXPECT_EQ(options.DisplayDepth.value_or(0), c.Depth);
+        EXPECT_EQ(options.Dpi.value_or(0), c.Dpi);
+        EXPECT_FALSE(options.Help);
+        EXPECT_FALSE(options.Version);
+    }
+}
+
+TEST(RunnerOptionsTest, HelpAndVersion) {
+    EXPECT_TRUE(ParseRunnerOptions({"--help"}).Help);
+    EXPECT_TRUE(ParseRunnerOptions({"-h"}).Help);
+    EXPECT_TRUE(ParseRunnerOptions({"--version"}).Version);
+    EXPECT_EQ(RunnerVersionText("1.0.0"), "qmk-run 1.0.0\n");
+    const std::string usage = RunnerUsageText();
+    for (const char* option : {"--runs", "--json", "--display-depth", "--dpi", "--help", "--version"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+}
+
+struct RefusedCase {
+    std::vector<std::string_view> Arguments;
+    std::string Message;
+};
+
+TEST(RunnerOptionsTest, RefusesWithOneLineNamingTheProblem) {
+    const std::vector<RefusedCase> cases = {
+        {{"--runs", "x"}, "qmk-run: --runs needs a number, got 'x'"},
+        {{"--runs", ""}, "qmk-run: --runs needs a number, got ''"},
+        {{"--runs", "3x"}, "qmk-run: --runs needs a number, got '3x'"},
+        {{"--runs", "+3"}, "qmk-run: --runs needs a number, got '+3'"},
+        {{"--runs", " 3"}, "qmk-run: --runs needs a number, got ' 3'"},
+        {{"--runs", "1.5"}, "qmk-run: --runs needs a number, got '1.5'"},
+        {{"--runs", "0"}, "qmk-run: --runs must be at least 1, got '0'"},
+        {{"--runs", "-2"}, "qmk-run: --runs must be at least 1, got '-2'"},
+        {{"--runs", "99999999999"}, "qmk-run: --runs is out of range, got '99999999999'"},
+        {{"--runs"}, "qmk-run: --runs needs a number"},
+        {{"--json", "--runs"}, "qmk-run: --runs needs a number"},
+        // A missing value does not swallow the next option silently.
+        {{"--runs", "--json"}, "qmk-run: --runs needs a number, got '--json'"},
+        {{"--runs="}, "qmk-run: --runs needs a number, got ''"},
+        {{"--display-depth", "8"}, "qmk-run: --display-depth must be 16 or 24, got '8'"},
+        {{"--display-depth", "32"}, "qmk-run: --display-depth must be 16 or 24, got '32'"},
+        {{"--display-depth", "deep"}, "qmk-run: --display-depth needs a number, got 'deep'"},
+        {{"--display-depth"}, "qmk-run: --display-depth needs a number"},
+        {{"--dpi", "47"}, "qmk-run: --dpi must be between 48 and 480, got '47'"},
+        {{"--dpi", "481"}, "qmk-run: --dpi must be between 48 and 480, got '481'"},
+        {{"--dpi", "-96"}, "qmk-run: --dpi must be between 48 and 480, got '-96'"},
+        {{"--dpi"}, "qmk-run: --dpi needs a number"},
+        {{"--json=yes"}, "qmk-run: --json takes no value, got 'yes'"},
+        {{"--help=1"}, "qmk-run: --help takes no value, got '1'"},
+        {{"--fast"}, "qmk-run: unknown option '--fast' (see --help)"},
+        {{"--fast=1"}, "qmk-run: unknown option '--fast' (see --help)"},
+        {{"-r"}, "qmk-run: unknown option '-r' (see --help)"},
+        {{"3"}, "qmk-run: unexpected argument '3' (see --help)"},
+        {{"--runs", "2", "extra"}, "qmk-run: unexpected argument 'extra' (see --help)"},
+    };
+    for (const RefusedCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Arguments));
+        try {
+            ParseRunnerOptions(c.Arguments);
+            ADD_FAILURE() << "accepted";
+        } catch (const RunnerUsageError& error) {
+            EXPECT_EQ(error.what(), c.Message);
+        }
+    }
+}
+
+TEST(RunnerOptionsTest, ServerFormatOnlyWithoutAGivenDisplay) {
+    RunnerOptions plain;
+    RunnerOptions depth;
+    depth.DisplayDepth = 16;
+    RunnerOptions dpi;
+    dpi.Dpi = 120;
+    EXPECT_NO_THROW(CheckOptionsForDisplay(plain, ":0"));
+    EXPECT_NO_THROW(CheckOptionsForDisplay(depth, nullptr));
+    EXPECT_NO_THROW(CheckOptionsForDisplay(dpi, ""));
+    EXPECT_THROW(CheckOptionsForDisplay(depth, ":0"), RunnerUsageError);
+    try {
+        CheckOptionsForDisplay(dpi, ":7");
+        ADD_FAILURE() << "accepted";
+    } catch (const RunnerUsageError& error) {
+        const std::string text = error.what();
+        EXPECT_EQ(text.rfind("qmk-run: --dpi ", 0), 0u) << text;
+        EXPECT_NE(text.find("':7'"), std::string::npos) << text;
+        EXPECT_EQ(text.find('\n'), std::string::npos) << text;
+    }
+}
+
+}  // namespace
+}  // namespace qmk::test

@@ -1,0 +1,233 @@
+// What qmk-run prints: scores read back from the result lines as the box
+// shows them, the summary statistics, the text report and the JSON
+// document's shape (parsed back), and the processor name.
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "app/ResultLines.h"
+#include "app/RunnerEnvironment.h"
+#include "app/RunnerReport.h"
+#include "app/RunnerStatistics.h"
+#include "runtime/Extended.h"
+#include "runtime/LocaleSettings.h"
+
+namespace qmk::test {
+namespace {
+
+class RunnerReportTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetExtendedPrecision(); }
+    void TearDown() override { DecimalSeparatorChar = '.'; }
+};
+
+struct LineCase {
+    std::int32_t Score;
+    std::int32_t Reference;
+    char Separator;
+    const char* PercentText;
+    double Percent;
+};
+
+TEST_F(RunnerReportTest, ReadsBackWhatTheResultLineShows) {
+    const std::vector<LineCase> cases = {
+        {1992, CpuReferenceScore, '.', "100.00", 100.0},
+        {1, CpuReferenceScore, '.', "0.05", 0.05},
+        {4740, VideoReferenceScore, '.', "200.00", 200.0},
+        {591689, VideoReferenceScore, '.', "24965.78", 24965.78},
+        {2523, CpuReferenceScore, ',', "126,66", 126.66},
+        // From here on the percentage needs nine integer digits.
+        {1991999991, CpuReferenceScore, '.', "1E8", 1e8},
+        {2147483647, CpuReferenceScore, '.', "1.078054E8", 1.078054e8},
+        {2147483647, CpuReferenceScore, ',', "1,078054E8", 1.078054e8},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.Score);
+        DecimalSeparatorChar = c.Separator;
+        const std::string_view label = c.Reference == CpuReferenceScore ? CpuLabel : VideoLabel;
+        const std::string line = ResultLineText(label, c.Score, c.Reference);
+        const auto values = ParseResultLine(line, label, c.Separator);
+        ASSERT_TRUE(values.has_value()) << line;
+        EXPECT_EQ(values->Line, line);
+        EXPECT_EQ(values->Score, c.Score);
+        EXPECT_EQ(values->PercentText, c.PercentText);
+        EXPECT_DOUBLE_EQ(values->Percent, c.Percent);
+    }
+}
+
+TEST_F(RunnerReportTest, RefusesLinesWithoutAResult) {
+    const std::string cpu(CpuLabel);
+    const std::vector<std::string> lines = {
+        cpu,                              // the bare label a failed run leaves
+        "",
+        cpu + "12",
+        cpu + "12 (",
+        cpu + "12 (0.60%",
+        cpu + "12 0.60%)",
+        cpu + " (0.60%)",
+        cpu + "12 (%)",
+        cpu + "12 (.60%)",
+        cpu + "12 (0.%)",
+        cpu + "12 (0.60)",
+        cpu + "12 (0,60%)",               // not the separator it was written with
+        cpu + "12 (1E%)",
+        cpu + "-12 (0.60%)",
+        cpu + "99999999999 (0.60%)",      // no 32-bit score
+        std::string(VideoLabel) + "12 (0.50%)",  // the other line's label
+        "CPU:12 (0.60%)",
+    };
+    for (const std::string& line : lines) {
+        EXPECT_FALSE(ParseResultLine(line, CpuLabel, '.').has_value()) << line;
+    }
+}
+
+struct SummaryCase {
+    std::vector<std::int32_t> Scores;
+    double Mean, Median;
+    std::int32_t Min, Max;
+    double StdDev;  // NaN: none
+};
+
+TEST_F(RunnerReportTest, SummarizesKnownScores) {
+    const double none = std::nan("");
+    const std::vector<SummaryCase> cases = {
+        {{1000}, 1000, 1000, 1000, 1000, none},
+        {{1000, 1002}, 1001, 1001, 1000, 1002, std::sqrt(2.0)},
+        {{3, 1, 2}, 2, 2, 1, 3, 1},
+        {{2, 4, 4, 4, 5, 5, 7, 9}, 5, 4.5, 2, 9, std::sqrt(32.0 / 7.0)},
+        {{7, 7, 7}, 7, 7, 7, 7, 0},
+        // Sums beyond 32 bits must not wrap.
+        {{2147483647, 2147483647}, 2147483647, 2147483647, 2147483647, 2147483647, 0},
+        {{2147483647, 1}, 1073741824, 1073741824, 1, 2147483647, 2147483646 / std::sqrt(2.0)},
+    };
+    for (const SummaryCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Scores));
+        const ScoreSummary s = Summarize(c.Scores);
+        EXPECT_EQ(s.Count, static_cast<int>(c.Scores.size()));
+        EXPECT_DOUBLE_EQ(s.Mean, c.Mean);
+        EXPECT_DOUBLE_EQ(s.Median, c.Median);
+        EXPECT_EQ(s.Minimum, c.Min);
+        EXPECT_EQ(s.Maximum, c.Max);
+        if (std::isnan(c.StdDev)) {
+            EXPECT_FALSE(s.StandardDeviation.has_value());
+        } else {
+            ASSERT_TRUE(s.StandardDeviation.has_value());
+            EXPECT_NEAR(*s.StandardDeviation, c.StdDev, 1e-9 * (1 + c.StdDev));
+        }
+    }
+    EXPECT_THROW(Summarize({}), std::invalid_argument);
+}
+
+RunRecord Record(std::int32_t cpu, std::int32_t video) {
+    const auto cpuLine = ResultLineText(CpuLabel, cpu, CpuReferenceScore);
+    const auto videoLine = ResultLineText(VideoLabel, video, VideoReferenceScore);
+    const auto cpuValues = ParseResultLine(cpuLine, CpuLabel, DecimalSeparatorChar);
+    const auto videoValues = ParseResultLine(videoLine, VideoLabel, DecimalSeparatorChar);
+    if (!cpuValues || !videoValues) throw std::logic_error("unreadable line: " + cpuLine + videoLine);
+    return {*cpuValues, *videoValues};
+}
+
+TEST_F(RunnerReportTest, TextShowsTheLinesInUtf8AndASummaryForRepeatedRuns) {
+    const std::vector<RunRecord> runs = {Record(1992, 2370), Record(996, 4740)};
+    EXPECT_EQ(RunText(runs[0]), "ＣＰＵ：1992 (100.00%)\nビデオ：2370 (100.00%)\n");
+    EXPECT_EQ(SummaryText({runs[0]}), "");
+    EXPECT_EQ(SummaryText(runs),
+              "summary of 2 runs (stddev: sample standard deviation, n - 1)\n"
+              "ＣＰＵ：mean 1494.00  median 1494.00  min 996  max 1992  stddev 704.28\n"
+              "ビデオ：mean 3555.00  median 3555.00  min 2370  max 4740  stddev 1675.84\n");
+}
+
+TEST_F(RunnerReportTest, SummaryNumbersIgnoreTheLocaleSeparator) {
+    DecimalSeparatorChar = ',';
+    const std::string text = SummaryText({Record(1000, 2000), Record(1001, 2000)});
+    EXPECT_NE(text.find("mean 1000.50"), std::string::npos) << text;
+}
+
+EnvironmentFacts Facts() {
+    EnvironmentFacts facts;
+    facts.Display = ":5";
+    facts.PrivateServer = true;
+    facts.ServerVendor = "The X.Org Foundation";
+    facts.VendorRelease = 12101007;
+    facts.Depth = 16;
+    facts.VisualClass = "TrueColor";
+    facts.ScreenWidth = 1024;
+    facts.ScreenHeight = 768;
+    facts.Dpi = 120;
+    facts.Locale = "ja_JP.UTF-8";
+    facts.TimePattern = "H:mm:ss";
+    facts.DecimalSeparator = ".";
+    facts.Processor = "Cyrix 6x86";
+    return facts;
+}
+
+TEST_F(RunnerReportTest, JsonDocumentHasEveryRunTheSummaryAndTheFacts) {
+    const std::vector<RunRecord> runs = {Record(1992, 2370), Record(996, 4740), Record(1000, 4000)};
+    const BuildFacts build{"1.0.0", "Release", "GNU 12.2.0", "-O2 -DNDEBUG"};
+    const auto text = ReportJson(runs, Facts(), build).dump();
+    const nlohmann::json doc = nlohmann::json::parse(text);
+
+    EXPECT_EQ(doc["program"]["name"], "qmk-run");
+    EXPECT_EQ(doc["program"]["version"], "1.0.0");
+    ASSERT_EQ(doc["runs"].size(), 3u);
+    const nlohmann::json& second = doc["runs"][1];
+    EXPECT_EQ(second["cpu"]["score"], 996);
+    EXPECT_EQ(second["cpu"]["percent"], 50.0);
+    EXPECT_EQ(second["cpu"]["percent_text"], "50.00");
+    EXPECT_EQ(second["cpu"]["line"], "ＣＰＵ：996 (50.00%)");
+    EXPECT_EQ(second["video"]["score"], 4740);
+    EXPECT_EQ(second["video"]["percent"], 200.0);
+    EXPECT_EQ(second["video"]["line"], "ビデオ：4740 (200.00%)");
+
+    const nlohmann::json& summary = doc["summary"];
+    EXPECT_EQ(summary["count"], 3);
+    EXPECT_EQ(summary["stddev_kind"], "sample (n - 1)");
+    EXPECT_EQ(summary["cpu"]["min"], 996);
+    EXPECT_EQ(summary["cpu"]["max"], 1992);
+    EXPECT_EQ(summary["cpu"]["median"], 1000.0);
+    EXPECT_NEAR(summary["cpu"]["mean"].get<double>(), 3988.0 / 3, 1e-9);
+    EXPECT_NEAR(summary["video"]["stddev"].get<double>(), 1212.5317865, 1e-6);
+
+    const nlohmann::json& environment = doc["environment"];
+    EXPECT_EQ(environment["x_server"]["display"], ":5");
+    EXPECT_EQ(environment["x_server"]["private"], true);
+    EXPECT_EQ(environment["x_server"]["vendor"], "The X.Org Foundation");
+    EXPECT_EQ(environment["x_server"]["vendor_release"], 12101007);
+    EXPECT_EQ(environment["x_server"]["depth"], 16);
+    EXPECT_EQ(environment["x_server"]["visual_class"], "TrueColor");
+    EXPECT_EQ(environment["dpi"], 120);
+    EXPECT_EQ(environment["locale"]["name"], "ja_JP.UTF-8");
+    EXPECT_EQ(environment["locale"]["time_pattern"], "H:mm:ss");
+    EXPECT_EQ(environment["processor"], "Cyrix 6x86");
+    EXPECT_EQ(doc["build"]["type"], "Release");
+    EXPECT_EQ(doc["build"]["compiler"], "GNU 12.2.0");
+    EXPECT_EQ(doc["build"]["flags"], "-O2 -DNDEBUG");
+}
+
+TEST_F(RunnerReportTest, JsonOfOneRunHasNoStandardDeviationAndUnknownProcessorIsNull) {
+    EnvironmentFacts facts = Facts();
+    facts.Processor.clear();
+    const nlohmann::json doc =
+        nlohmann::json::parse(ReportJson({Record(1992, 2370)}, facts, {}).dump());
+    EXPECT_TRUE(doc["summary"]["cpu"]["stddev"].is_null());
+    EXPECT_EQ(doc["summary"]["cpu"]["mean"], 1992.0);
+    EXPECT_TRUE(doc["environment"]["processor"].is_null());
+}
+
+TEST(RunnerEnvironmentTest, ProcessorModelIsTheFirstModelName) {
+    EXPECT_EQ(ProcessorModel("processor\t: 0\nvendor_id\t: CyrixInstead\n"
+                             "model name\t: 6x86 P166+  \nprocessor\t: 1\nmodel name\t: other\n"),
+              "6x86 P166+");
+    EXPECT_EQ(ProcessorModel("model name:Bare"), "Bare");
+    EXPECT_EQ(ProcessorModel("processor\t: 0\nHardware\t: BCM2835\n"), "");
+    EXPECT_EQ(ProcessorModel("model\t\t: 6\n"), "");  // "model" alone is a number
+    EXPECT_EQ(ProcessorModel(""), "");
+}
+
+}  // namespace
+}  // namespace qmk::test
