@@ -160,6 +160,32 @@ TEST_F(ApplicationTest, OtherWindowsIgnoreInputWhileTheBoxShows) {
     EXPECT_FALSE(application_->Terminated());
 }
 
+TEST_F(ApplicationTest, BoxIsSizedToItsText) {
+    Start();
+    std::vector<std::int32_t> widths;
+    std::vector<std::int32_t> heights;
+    user_.SetIdleHandler([&] {
+        const WindowHandle box = NewestTopLevel();
+        widths.push_back(user_.Info(box)->Width);
+        heights.push_back(user_.Info(box)->Height);
+        // A click on OK closes it too.
+        TWinControl* control = nullptr;
+        for (WindowHandle window : user_.LiveWindows()) {
+            if (user_.Info(window)->Parent == box) control = application_->FindControl(window);
+        }
+        ASSERT_NE(control, nullptr);
+        user_.Post(Mouse(control->Handle(), MessageKind::ButtonDown, 3, 3));
+        user_.Post(Mouse(control->Handle(), MessageKind::ButtonUp, 3, 3));
+    });
+    application_->ReportError(EInvalidOperation("short"));
+    application_->ReportError(EInvalidOperation(std::string(60, 'w')));
+    application_->ReportError(EInvalidOperation("one\ntwo\nthree\nfour"));
+    ASSERT_EQ(widths.size(), 3u);
+    EXPECT_GT(widths[1], widths[0] + 50 * 6);
+    EXPECT_EQ(heights[0], heights[1]);
+    EXPECT_GT(heights[2], heights[0]);
+}
+
 TEST_F(ApplicationTest, StartupErrorBoxHasNoOwnerAndItsOwnCaption) {
     Start();
     CloseBoxesWith(platform::vk::Return);
