@@ -268,15 +268,9 @@ void TWinControl::ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixel
     TControl::ChangeScale(m, d, pixelsPerInch);
 }
 
-void TWinControl::Loaded() {
-    TControl::Loaded();
-}
-
 void TWinControl::BoundsChanged() {
     if (handle_ != 0) platform::UserApi().MoveWindow(handle_, Left(), Top(), Width(), Height());
 }
-
-void TWinControl::ColorChanged() { TControl::ColorChanged(); }
 
 void TWinControl::VisibleChanged() {
     if (handle_ != 0) platform::UserApi().ShowWindow(handle_, Visible());

@@ -159,7 +159,6 @@ public:
 
     void Invalidate() override;
     void ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixelsPerInch) override;
-    void Loaded() override;
 
     // Handles one platform message addressed to this control's window. The
     // application calls it inside the message frame.
@@ -187,7 +186,6 @@ protected:
     virtual void MouseMove(const platform::Message& message);
 
     void BoundsChanged() override;
-    void ColorChanged() override;
     void VisibleChanged() override;
     // Paints the area of a Paint message: the control, then its windowless
     // children, each on its own context clipped to its area.

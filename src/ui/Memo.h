@@ -6,7 +6,9 @@
 // Lines().ReplaceLine.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
