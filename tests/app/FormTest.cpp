@@ -1,0 +1,267 @@
+// The main window built from its description on the recording backends:
+// every property of the window and of each control as the user gets it,
+// and the life of WorkBitmap from FormCreate to FormClose.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/QMKForm.h"
+#include "graphics/Graphics.h"
+#include "platform/Platform.h"
+#include "platform/recording/RecordingGdi.h"
+#include "platform/recording/RecordingUser.h"
+#include "platform/recording/ScriptedKernel.h"
+#include "runtime/Generator.h"
+#include "runtime/LocaleSettings.h"
+#include "ui/Application.h"
+#include "ui/Fonts.h"
+
+namespace qmk::test {
+namespace {
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A clock that moves 100 ms a reading, so a run ends after a few
+        // dozen readings.
+        platform::SystemTime start;
+        start.Hour = 10;
+        start.Minute = 20;
+        kernel_.SetLocalTimeSource(platform::ScriptedKernel::SteppingClock(start, 100));
+        ReadLocaleSettings();
+        InitializeGraphics();
+        application_ = std::make_unique<TApplication>();
+    }
+    void TearDown() override {
+        application_.reset();
+        GeneratorState = 0;
+    }
+
+    TQMKForm& CreateForm() { return application_->CreateForm<TQMKForm>(); }
+
+    platform::RecordingGdi gdi_;
+    platform::RecordingUser user_{&gdi_};
+    platform::ScriptedKernel kernel_;
+    platform::ScopedBackend backend_{{&gdi_, &user_, &kernel_}};
+    std::unique_ptr<TApplication> application_;
+};
+
+struct ControlRow {
+    const char* Name;
+    const char* Parent;  // "" for the window
+    int Left, Top, Width, Height;
+    std::string Text;
+    std::string FontName;
+    int FontHeight;
+    TColor FontColor;
+    bool Bold;
+    bool ParentFont;
+    TColor Color;
+    int TabOrder;  // -1: not windowed or none given
+};
+
+// The controls as the user must get them, written out independently of the
+// description so that a slip in either shows.
+const std::vector<ControlRow>& ExpectedControls() {
+    static const std::vector<ControlRow> rows = {
+        // ボタンを押すとベンチマークを開始します。
+        {"Label1", "", 16, 16, 380, 19,
+         "\x83\x7b\x83\x5e\x83\x93\x82\xf0\x89\x9f\x82\xb7\x82\xc6\x83\x78\x83\x93\x83\x60\x83\x7d"
+         "\x81\x5b\x83\x4e\x82\xf0\x8a\x4a\x8e\x6e\x82\xb5\x82\xdc\x82\xb7\x81\x42",
+         GothicFontName, -19, clNavy, false, false, clSilver, -1},
+        // あなたのシステム
+        {"Label2", "", 48, 94, 90, 12, "\x82\xa0\x82\xc8\x82\xbd\x82\xcc\x83\x56\x83\x58\x83\x65\x83\x80",
+         PGothicFontName, -12, clWindowText, false, true, clSilver, -1},
+        {"Label3", "", 192, 84, 95, 12, "Cyrix6x86 133MHz", PGothicFontName, -12, clPurple, false,
+         false, clSilver, -1},
+        // ＣＰＵ：1992
+        {"Label4", "", 208, 115, 72, 12, "\x82\x62\x82\x6f\x82\x74\x81\x46" "1992", GothicFontName,
+         -12, clPurple, false, false, clSilver, -1},
+        // ビデオ：2370
+        {"Label5", "", 208, 130, 72, 12, "\x83\x72\x83\x66\x83\x49\x81\x46" "2370", GothicFontName,
+         -12, clPurple, false, false, clSilver, -1},
+        // 結果の数値はパフォーマンス
+        {"Label6", "", 136, 48, 148, 12,
+         "\x8c\x8b\x89\xca\x82\xcc\x90\x94\x92\x6c\x82\xcd\x83\x70\x83\x74\x83\x48\x81\x5b\x83\x7d"
+         "\x83\x93\x83\x58",
+         PGothicFontName, -12, clMaroon, false, false, clSilver, -1},
+        // の高さに比例します。
+        {"Label7", "", 136, 64, 108, 12,
+         "\x82\xcc\x8d\x82\x82\xb3\x82\xc9\x94\xe4\x97\xe1\x82\xb5\x82\xdc\x82\xb7\x81\x42",
+         PGothicFontName, -12, clMaroon, false, false, clSilver, -1},
+        {"Label8", "", 192, 96, 108, 12, "S3 868 2MB 65K Col.", PGothicFontName, -12, clPurple, false,
+         false, clSilver, -1},
+        // スタート
+        {"StartButton", "", 8, 48, 121, 33, "\x83\x58\x83\x5e\x81\x5b\x83\x67", GothicFontName, -16,
+         clBlack, true, false, clBtnFace, 0},
+        // ＣＰＵ： CR LF ビデオ： CR LF
+        {"Kekka", "", 8, 112, 177, 33,
+         "\x82\x62\x82\x6f\x82\x74\x81\x46\r\n\x83\x72\x83\x66\x83\x49\x81\x46\r\n", GothicFontName,
+         -13, clWhite, false, false, clTeal, 1},
+        {"Panel1", "", 304, 48, 89, 97, "", PGothicFontName, -12, clWindowText, false, true, clBtnFace,
+         2},
+        {"PaintBox1", "Panel1", 1, 1, 87, 95, "", PGothicFontName, -12, clWindowText, false, true,
+         clMaroon, -1},
+    };
+    return rows;
+}
+
+TEST_F(FormTest, WindowHasEveryPropertyOfItsDescription) {
+    TQMKForm& form = CreateForm();
+    EXPECT_EQ(form.Name(), "QMKForm");
+    // Plimboのベンチマーク for 32bit Windows R1.0
+    EXPECT_EQ(form.Caption(),
+              "Plimbo\x82\xcc\x83\x78\x83\x93\x83\x60\x83\x7d\x81\x5b\x83\x4e for 32bit Windows R1.0");
+    EXPECT_EQ(form.ClientWidth(), 400);
+    EXPECT_EQ(form.ClientHeight(), 152);
+    EXPECT_EQ(form.Position(), TPosition::poScreenCenter);
+    EXPECT_EQ(form.BorderStyle(), TBorderStyle::bsDialog);
+    EXPECT_EQ(form.ActiveControl(), form.StartButton);
+    EXPECT_EQ(form.Color(), clSilver);
+    EXPECT_EQ(form.Font().Name(), PGothicFontName);
+    EXPECT_EQ(form.Font().Height(), -12);
+    EXPECT_EQ(form.Font().Color(), clWindowText);
+    EXPECT_EQ(form.Font().Style(), 0);
+    EXPECT_EQ(form.PixelsPerInch(), 96);
+    EXPECT_EQ(form.TextHeight(), 12);
+    EXPECT_EQ(form.Icon().Width, 32);
+    EXPECT_EQ(form.Icon().Height, 32);
+    EXPECT_FALSE(form.Showing());
+
+    const auto& description = QMKFormDescription();
+    EXPECT_EQ(description.ClassName, "TQMKForm");
+    EXPECT_EQ(description.Left, 194);
+    EXPECT_EQ(description.Top, 150);
+
+    // The window manager gets the icon and the caption with the window.
+    const auto* info = user_.Info(form.Handle());
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->IconWidth, 32);
+    EXPECT_EQ(info->IconHeight, 32);
+    EXPECT_EQ(info->Text, form.Caption());
+    EXPECT_EQ(info->Owner, application_->ApplicationWindow());
+}
+
+TEST_F(FormTest, EveryControlMatchesItsRow) {
+    TQMKForm& form = CreateForm();
+    for (const ControlRow& row : ExpectedControls()) {
+        SCOPED_TRACE(row.Name);
+        TControl* control = form.FindComponent(row.Name);
+        ASSERT_NE(control, nullptr);
+        const TControl* parent = control->Parent();
+        ASSERT_NE(parent, nullptr);
+        EXPECT_EQ(parent, *row.Parent == '\0' ? static_cast<TControl*>(&form) : form.FindComponent(row.Parent));
+        EXPECT_EQ(control->Left(), row.Left);
+        EXPECT_EQ(control->Top(), row.Top);
+        EXPECT_EQ(control->Width(), row.Width);
+        EXPECT_EQ(control->Height(), row.Height);
+        if (auto* memo = dynamic_cast<TMemo*>(control)) {
+            EXPECT_EQ(memo->Text(), row.Text);
+        } else {
+            EXPECT_EQ(control->Caption(), row.Text);
+        }
+        EXPECT_EQ(control->Font().Name(), row.FontName);
+        EXPECT_EQ(control->Font().Height(), row.FontHeight);
+        EXPECT_EQ(control->Font().Color(), row.FontColor);
+        EXPECT_EQ((control->Font().Style() & fsBold) != 0, row.Bold);
+        EXPECT_EQ(control->ParentFont(), row.ParentFont);
+        EXPECT_EQ(control->Color(), row.Color);
+        if (auto* windowed = dynamic_cast<TWinControl*>(control)) {
+            EXPECT_EQ(windowed->TabOrder(), row.TabOrder);
+        }
+    }
+}
+
+TEST_F(FormTest, FieldsAreBoundToTheirControls) {
+    TQMKForm& form = CreateForm();
+    const std::vector<std::pair<TControl*, const char*>> fields = {
+        {form.Label1, "Label1"}, {form.StartButton, "StartButton"}, {form.Kekka, "Kekka"},
+        {form.Label2, "Label2"}, {form.Label3, "Label3"},           {form.Label4, "Label4"},
+        {form.Label5, "Label5"}, {form.Label6, "Label6"},           {form.Label7, "Label7"},
+        {form.Panel1, "Panel1"}, {form.PaintBox1, "PaintBox1"},     {form.Label8, "Label8"},
+    };
+    for (const auto& [field, name] : fields) {
+        ASSERT_NE(field, nullptr) << name;
+        EXPECT_EQ(field->Name(), name);
+    }
+    EXPECT_TRUE(form.Kekka->ReadOnly());
+    EXPECT_EQ(form.Kekka->Lines().Count(), 3);
+    EXPECT_EQ(form.Kekka->Lines().Get(0), KekkaCpuLabel);
+    EXPECT_EQ(form.Kekka->Lines().Get(1), KekkaVideoLabel);
+    EXPECT_TRUE(form.StartButton->TabStop());
+    EXPECT_TRUE(form.Kekka->TabStop());
+    EXPECT_FALSE(form.Panel1->TabStop());
+    form.Show();
+    EXPECT_EQ(form.TabOrderList(), (std::vector<TWinControl*>{form.StartButton, form.Kekka}));
+}
+
+TEST_F(FormTest, FormCreateMakesWorkBitmapTwiceThePaintBox) {
+    TQMKForm* seenInCreate = nullptr;
+    TQMKForm& form = CreateForm();
+    seenInCreate = QMKForm;
+    EXPECT_EQ(seenInCreate, &form);
+    ASSERT_NE(form.WorkBitmap(), nullptr);
+    EXPECT_EQ(form.WorkBitmap()->GetWidth(), 174);
+    EXPECT_EQ(form.WorkBitmap()->GetHeight(), 190);
+    EXPECT_TRUE(form.PaintBox1->Visible());
+}
+
+TEST_F(FormTest, ClickingStartRunsTheBenchmarkOnTheWindowsControls) {
+    TQMKForm& form = CreateForm();
+    form.Show();
+    application_->ProcessMessages();
+    user_.ClearLog();
+    form.StartButton->Click();
+    // Both result lines were written behind their labels; the bitmap stays
+    // for the next run.
+    const std::string cpu = form.Kekka->Lines().Get(0);
+    const std::string video = form.Kekka->Lines().Get(1);
+    EXPECT_EQ(cpu.rfind(KekkaCpuLabel, 0), 0u) << cpu;
+    EXPECT_GT(cpu.size(), std::string(KekkaCpuLabel).size());
+    EXPECT_EQ(video.rfind(KekkaVideoLabel, 0), 0u) << video;
+    EXPECT_GT(video.size(), std::string(KekkaVideoLabel).size());
+    EXPECT_NE(form.WorkBitmap(), nullptr);
+    // No error box came up.
+    EXPECT_TRUE(user_.Calls("CreateWindow").empty());
+}
+
+TEST_F(FormTest, CloseReleasesWorkBitmapAndLeavesTheAction) {
+    TQMKForm& form = CreateForm();
+    TCloseAction action = TCloseAction::caHide;
+    form.FormClose(form, action);
+    EXPECT_EQ(form.WorkBitmap(), nullptr);
+    EXPECT_EQ(action, TCloseAction::caHide);
+
+    // The close path of the main window ends the application without
+    // hiding the window.
+    TQMKForm& again = form;
+    again.Close();
+    EXPECT_TRUE(application_->Terminated());
+}
+
+TEST_F(FormTest, StartRequestAfterCloseLeavesTheReleasedBitmapAlone) {
+    TQMKForm& form = CreateForm();
+    form.Show();
+    form.Close();
+    ASSERT_EQ(form.WorkBitmap(), nullptr);
+    // A click that was still queued when the close was accepted: it must
+    // return at once, without a run and without an error box.
+    gdi_.ClearLog();
+    user_.ClearLog();
+    form.StartButton->Click();
+    form.StartButtonClick(*form.StartButton);
+    EXPECT_TRUE(gdi_.Calls().empty());
+    EXPECT_TRUE(user_.Calls("CreateWindow").empty());
+    EXPECT_EQ(form.Kekka->Lines().Get(0), KekkaCpuLabel);
+}
+
+TEST_F(FormTest, WindowVariableFollowsTheFormsLife) {
+    TQMKForm& form = CreateForm();
+    EXPECT_EQ(QMKForm, &form);
+    application_->DestroyForms();
+    EXPECT_EQ(QMKForm, nullptr);
+}
+
+}  // namespace
+}  // namespace qmk::test
