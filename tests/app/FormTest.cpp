@@ -197,10 +197,7 @@ TEST_F(FormTest, FieldsAreBoundToTheirControls) {
 }
 
 TEST_F(FormTest, FormCreateMakesWorkBitmapTwiceThePaintBox) {
-    TQMKForm* seenInCreate = nullptr;
     TQMKForm& form = CreateForm();
-    seenInCreate = QMKForm;
-    EXPECT_EQ(seenInCreate, &form);
     ASSERT_NE(form.WorkBitmap(), nullptr);
     EXPECT_EQ(form.WorkBitmap()->GetWidth(), 174);
     EXPECT_EQ(form.WorkBitmap()->GetHeight(), 190);
@@ -256,7 +253,47 @@ TEST_F(FormTest, StartRequestAfterCloseLeavesTheReleasedBitmapAlone) {
     EXPECT_EQ(form.Kekka->Lines().Get(0), KekkaCpuLabel);
 }
 
+TEST_F(FormTest, ErrorInFormCreateIsShownAndTheWindowStillOpens) {
+    // The bitmap's device bitmap cannot be made: FormCreate fails after it
+    // stored the bitmap.
+    gdi_.FailNext(platform::RecordingGdi::Call::CreateCompatibleBitmap, 1000);
+    std::vector<std::string> boxTexts;
+    user_.SetIdleHandler([this, &boxTexts] {
+        platform::WindowHandle box = 0;
+        for (platform::WindowHandle window : user_.LiveWindows()) {
+            const auto* info = user_.Info(window);
+            if (info->Parent == 0 && (info->Style & platform::ws::Modal) != 0) box = window;
+        }
+        ASSERT_NE(box, 0u) << "no box is showing";
+        boxTexts.push_back(user_.Info(box)->Text);
+        platform::Message key;
+        key.Window = box;
+        key.Kind = platform::MessageKind::KeyDown;
+        key.Key = platform::vk::Return;
+        user_.Post(key);
+        key.Kind = platform::MessageKind::KeyUp;
+        user_.Post(key);
+    });
+    TQMKForm& form = CreateForm();
+    EXPECT_EQ(boxTexts.size(), 1u);
+    EXPECT_EQ(QMKForm, &form);
+    EXPECT_EQ(application_->MainForm(), &form);
+    // Stored before its size was set, so FormClose still finds it.
+    ASSERT_NE(form.WorkBitmap(), nullptr);
+    TCloseAction action = TCloseAction::caHide;
+    form.FormClose(form, action);
+    EXPECT_EQ(form.WorkBitmap(), nullptr);
+}
+
 TEST_F(FormTest, WindowVariableFollowsTheFormsLife) {
+    // Set when the storage is allocated, before construction runs (so it
+    // is valid inside FormCreate), and cleared when a construction that
+    // failed gives the storage back.
+    void* storage = TQMKForm::operator new(sizeof(TQMKForm));
+    EXPECT_EQ(static_cast<void*>(QMKForm), storage);
+    TQMKForm::operator delete(storage);
+    EXPECT_EQ(QMKForm, nullptr);
+
     TQMKForm& form = CreateForm();
     EXPECT_EQ(QMKForm, &form);
     application_->DestroyForms();
