@@ -51,10 +51,12 @@ std::string ReadAll(int fd) {
     return text;
 }
 
-// qmk-run with the given arguments; DISPLAY as given (null: unset).
+// qmk-run with the given arguments; DISPLAY as given (null: unset), and
+// PATH replaced when one is given.
 class RunnerProcess {
 public:
-    RunnerProcess(const std::vector<std::string>& arguments, const char* display) {
+    RunnerProcess(const std::vector<std::string>& arguments, const char* display,
+                  const char* path = nullptr) {
         int out[2], err[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
         pid_ = fork();
@@ -63,6 +65,7 @@ public:
             dup2(err[1], 2);
             if (display != nullptr) setenv("DISPLAY", display, 1);
             else unsetenv("DISPLAY");
+            if (path != nullptr) setenv("PATH", path, 1);
             std::vector<char*> argv{const_cast<char*>(RunnerPath.c_str())};
             for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
@@ -331,6 +334,15 @@ TEST_F(RunnerX11Test, AnUnreachableDisplayFailsWithCodeOne) {
     EXPECT_EQ(done.ExitCode, 1);
     EXPECT_EQ(done.Err.rfind("qmk-run: ", 0), 0u) << done.Err;
     EXPECT_NE(done.Err.find(":987"), std::string::npos) << done.Err;
+    EXPECT_EQ(done.Out, "");
+}
+
+TEST_F(RunnerX11Test, WithoutXvfbOnThePathFailsWithCodeOne) {
+    RunnerProcess runner({}, nullptr, "/nonexistent");
+    const Finished done = runner.Wait(30s);
+    EXPECT_EQ(done.ExitCode, 1);
+    EXPECT_EQ(done.Err.rfind("qmk-run: cannot start a private X server: ", 0), 0u) << done.Err;
+    EXPECT_EQ(Lines(done.Err).size(), 1u) << done.Err;
     EXPECT_EQ(done.Out, "");
 }
 
