@@ -84,13 +84,16 @@ void InstallSignalHandlers() {
 class TPrivateServer {
 public:
     TPrivateServer(int depth, int dpi) : server_(Options(depth, dpi)) {
-        {
+        PrivateServerPid = server_.Pid();
+        try {
             const platform::x11::X11Display display(server_.DisplayName().c_str());
             platform::x11::SetXftDpi(display, dpi);
+        } catch (...) {
+            // server_ stops it on the way out; its pid must not be
+            // signalled again after that.
+            PrivateServerPid = -1;
+            throw;
         }
-        // Only now: had the lines above failed, server_ has been stopped
-        // and its pid must not be signalled again.
-        PrivateServerPid = server_.Pid();
     }
     ~TPrivateServer() {
         PrivateServerPid = -1;
