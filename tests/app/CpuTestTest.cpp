@@ -168,9 +168,10 @@ std::int32_t Wrap(std::int64_t value) {
 }
 IntegerMix ReferenceMix(std::int64_t j, std::int64_t r, std::int64_t k) {
     IntegerMix m;
-    m.A = Wrap(Wrap(Wrap(j + r) * 54) - r / 2) & static_cast<std::int32_t>((j ^ k) | r);
-    m.B = Wrap(Wrap(Wrap(Wrap(Wrap(m.A / 5 + Wrap(Wrap(k + m.A) * 25)) - r) - m.A) + j) + r + k);
-    m.C = Wrap(Wrap(Wrap(Wrap(j * j) + r) / r + j) + k) / r;
+    const std::int64_t a = Wrap(Wrap(Wrap(j + r) * std::int64_t{54}) - r / 2) & ((j ^ k) | r);
+    m.A = Wrap(a);
+    m.B = Wrap(Wrap(Wrap(Wrap(a / 5 + Wrap(Wrap(k + a) * std::int64_t{25})) - r) - a) + j + r + k);
+    m.C = Wrap(Wrap(Wrap(Wrap(j * j) + r) / r + j + k) / r);
     return m;
 }
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -29,6 +28,21 @@ namespace qmk::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+// "<score> (<percentage>%)": a score without leading zeros, a percentage
+// with two decimals.
+bool ParseResult(const std::string& text, std::int32_t& score, std::string& percentage) {
+    const std::size_t open = text.find(" (");
+    if (open == 0 || open == std::string::npos || text[0] == '0') return false;
+    if (text.size() < open + 4 || text.compare(text.size() - 2, 2, "%)") != 0) return false;
+    for (std::size_t i = 0; i < open; ++i)
+        if (text[i] < '0' || text[i] > '9') return false;
+    score = std::stoi(text.substr(0, open));
+    percentage = text.substr(open + 2, text.size() - open - 4);
+    const std::size_t point = percentage.find('.');
+    return point != std::string::npos && point > 0 && percentage.size() == point + 3 &&
+           percentage.find_first_not_of("0123456789.") == std::string::npos;
+}
 
 class BenchmarkX11Test : public ::testing::Test {
 protected:
@@ -56,12 +70,10 @@ protected:
     // Line text after the label: score, then the percentage in parentheses.
     void ExpectLine(const std::string& line, const std::string& label, std::int32_t reference) {
         ASSERT_EQ(line.compare(0, label.size(), label), 0) << line;
-        const std::string rest = line.substr(label.size());
-        std::smatch match;
-        ASSERT_TRUE(std::regex_match(rest, match, std::regex(R"(([1-9][0-9]*) \(([0-9]+\.[0-9]{2})%\))")))
-            << rest;
-        const std::int32_t score = std::stoi(match[1].str());
-        EXPECT_EQ(match[2].str(), FixedText(ScorePercentage(score, reference), 8, 2));
+        std::int32_t score = 0;
+        std::string percentage;
+        ASSERT_TRUE(ParseResult(line.substr(label.size()), score, percentage)) << line;
+        EXPECT_EQ(percentage, FixedText(ScorePercentage(score, reference), 8, 2)) << line;
     }
 
     platform::x11::X11Display display_;
