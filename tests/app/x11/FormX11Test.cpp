@@ -191,6 +191,14 @@ TEST_P(FormGeometryTest, FitsTheScreensTextSize) {
     EXPECT_EQ(form.WorkBitmap()->GetWidth(), c.BitmapWidth);
     EXPECT_EQ(form.WorkBitmap()->GetHeight(), c.BitmapHeight);
 
+    if (c.PixelsPerInch == 96) {
+        // Nothing was rescaled, so every label keeps the size its
+        // description gives, whatever its text measures in this font.
+        ExpectBounds(*form.Label3, {192, 84, 95, 12});
+        ExpectBounds(*form.Label8, {192, 96, 108, 12});
+        ExpectBounds(*form.Label1, {16, 16, 380, 19});
+    }
+
     // Centred on the 1024 x 768 screen at its first showing.
     Show(form);
     EXPECT_EQ(form.Left(), (1024 - c.ClientWidth) / 2);
