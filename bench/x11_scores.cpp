@@ -2,11 +2,12 @@
 // makes them, in one session, alternating round by round so both see the
 // same machine load.
 //
-// The program: RunBenchmark (the start button's whole run) on the X11
-// backends, with the bench form's result box, panel and paint box and a
-// WorkBitmap of twice the paint box's size.
-// The minimal loop: the same Xlib requests written out directly on the same
-// connection and into the same panel window (XSetForeground + XDrawPoint per
+// The program: the desktop program's start (TProgram::Start: the POSIX
+// kernel, the locale settings, the X11 backends, the main window with its
+// WorkBitmap), the window shown, and a click on the start button handled
+// as the framework handles it (StartButtonClick inside the message frame).
+// The minimal loop: the same Xlib requests written out directly, on a
+// connection of its own, into the same panel window (XSetForeground + XDrawPoint per
 // pixel write, a 1 × 1 XGetImage per pixel read, one XCopyArea per copy),
 // the same generator draws, the same pass arithmetic (MixPass), and the
 // same clock and text work per iteration (ReadClock, two TimeText, one
@@ -17,7 +18,6 @@
 // 24 by default).
 #include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,16 +28,14 @@
 
 // The program's layers before any X header: Xlib's macros clash with names
 // of the window seam.
-#include "app/BenchForm.h"
-#include "app/BenchmarkRun.h"
 #include "app/CpuTest.h"
+#include "app/QMKForm.h"
+#include "app/ResultLines.h"
 #include "app/SecondMeter.h"
-#include "graphics/Graphics.h"
+#include "app/Startup.h"
 #include "platform/Platform.h"
-#include "platform/posix/PosixKernel.h"
 #include "platform/posix/XvfbServer.h"
 #include "runtime/Clock.h"
-#include "runtime/Extended.h"
 #include "runtime/Generator.h"
 #include "runtime/LocaleSettings.h"
 #include "runtime/Text.h"
@@ -45,8 +43,6 @@
 #include "ui/Application.h"
 
 #include "platform/x11/X11Display.h"
-#include "platform/x11/X11Gdi.h"
-#include "platform/x11/X11User.h"
 
 namespace {
 
@@ -220,28 +216,19 @@ int Main(int argc, char** argv) {
         setenv("DISPLAY", server->DisplayName().c_str(), 1);
     }
 
-    std::setlocale(LC_ALL, "");
-    SetExtendedPrecision();
-    platform::x11::X11Display display;
-    platform::x11::X11Gdi gdi(display);
-    platform::x11::X11User user(display);
-    platform::PosixKernel kernel;
-    platform::ScopedBackend backend({&gdi, &user, &kernel});
-    ReadLocaleSettings();
-    InitializeGraphics();
+    TProgram desktop;
+    desktop.Start();
+    TApplication& application = desktop.Application();
+    TQMKForm& form = *desktop.Form();
+    platform::x11::X11Display display;  // the minimal loop's own connection
 
     Scores program, minimal;
     std::vector<std::int32_t> programCpu, programVideo, minimalCpu, minimalVideo;
     {
-        TApplication application;
-        auto& form = application.CreateForm<test::TBenchForm>();
         form.Show();
         const auto end = std::chrono::steady_clock::now() + 5s;
         while (!form.Active() && std::chrono::steady_clock::now() < end) application.ProcessMessages();
         application.ProcessMessages();
-        TBitmap workBitmap;
-        workBitmap.SetWidth(form.PaintBox1->Width() * 2);
-        workBitmap.SetHeight(form.PaintBox1->Height() * 2);
         MinimalLoop loop(display, static_cast<Window>(form.Panel1->Handle()), form.PaintBox1->Width(),
                          form.PaintBox1->Height());
 
@@ -256,10 +243,9 @@ int Main(int argc, char** argv) {
                     minimalCpu.push_back(minimal.Cpu);
                     minimalVideo.push_back(minimal.Video);
                 } else {
-                    application.HandleInFrame(
-                        [&] { RunBenchmark(workBitmap, *form.PaintBox1, *form.Kekka); });
-                    program.Cpu = ScoreOf(form.Kekka->Lines().Get(0), test::CpuLabelBytes.size());
-                    program.Video = ScoreOf(form.Kekka->Lines().Get(1), test::VideoLabelBytes.size());
+                    application.HandleInFrame([&] { form.StartButtonClick(*form.StartButton); });
+                    program.Cpu = ScoreOf(form.Kekka->Lines().Get(CpuLine), CpuLabel.size());
+                    program.Video = ScoreOf(form.Kekka->Lines().Get(VideoLine), VideoLabel.size());
                     programCpu.push_back(program.Cpu);
                     programVideo.push_back(program.Video);
                 }
