@@ -164,7 +164,9 @@ void TProgram::Start(const char* displayName) {
 TQMKForm* TProgram::Form() const { return application_ != nullptr ? QMKForm : nullptr; }
 
 void TProgram::Run() {
+    failedAt_ = CodeAddress(&RunDesktopProgram);
     application_->Run();
+    failedAt_ = nullptr;
     user_->Flush();
 }
 
