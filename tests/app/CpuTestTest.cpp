@@ -122,21 +122,6 @@ TEST_F(CpuIterationTest, TouchesThePixelsTheDrawOrderPredicts) {
     }
 }
 
-TEST_F(CpuIterationTest, KnownSeedWritesTheFirstDotWhereTheGeneratorSays) {
-    // From the generator's worked example: 12:34:56.789 gives colour
-    // 8201394 at row 51, column 61.
-    GeneratorState = 45296789;
-    CpuTest(Bitmap(), 0);
-    const RecordingGdi::CallRecord* first = nullptr;
-    for (std::size_t n = 0; n < gdi_.LogSize() && first == nullptr; ++n) {
-        if (gdi_.LogEntry(n).Id == Call::SetPixel) first = &gdi_.LogEntry(n);
-    }
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->Args[1], 61);
-    EXPECT_EQ(first->Args[2], 51);
-    EXPECT_EQ(first->Args[3], 8201394);
-}
-
 TEST_F(CpuIterationTest, AsksForHeightAndWidthBeforeEveryPixelOperation) {
     QueryCountingBitmap bitmap(gdi_);
     bitmap.SetWidth(174);

@@ -50,13 +50,6 @@ TEST(ResultLineTextTest, DecimalSeparatorFollowsTheLocale) {
     EXPECT_EQ(text, CpuLabelBytes + "12345 (619,73%)");
 }
 
-TEST(ResultLineTextTest, LabelsAndReferencesAreTheReferenceMachines) {
-    EXPECT_EQ(std::string(CpuLabel), CpuLabelBytes);
-    EXPECT_EQ(std::string(VideoLabel), VideoLabelBytes);
-    EXPECT_EQ(CpuReferenceScore, 1992);
-    EXPECT_EQ(VideoReferenceScore, 2370);
-}
-
 class WriteResultLineTest : public AppTest {};
 
 TEST_F(WriteResultLineTest, ReplacesOnlyItsLine) {
