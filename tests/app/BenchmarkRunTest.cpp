@@ -62,6 +62,22 @@ TEST_F(BenchmarkRunTest, WritesBothResultLines) {
     EXPECT_EQ(kernel_.LocalTimeCalls(), 11 + 20 + 10 + 30);
 }
 
+// A locale whose time format has no seconds, or none at all, still gives a
+// run of whole seconds: the same readings, the same lines.
+class BenchmarkRunLocaleTest : public BenchmarkRunTest,
+                               public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BenchmarkRunLocaleTest, RunCountsSeconds) {
+    kernel_.SetLocaleItem(platform::locale_item::TimeFormat, GetParam());
+    ReadLocaleSettings();
+    Run();
+    EXPECT_EQ(Line(0), CpuResult);
+    EXPECT_EQ(Line(1), VideoResult);
+    EXPECT_EQ(kernel_.LocalTimeCalls(), 11 + 20 + 10 + 30);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, BenchmarkRunLocaleTest, ::testing::Values("H:mm", "", "H:mm:ss"));
+
 TEST_F(BenchmarkRunTest, LinesChangeInOrderAndPhasesBorrowTheirContextsAfresh) {
     Run();
     ASSERT_EQ(snapshots_.size(), 71u);
