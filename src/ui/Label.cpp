@@ -37,6 +37,14 @@ void TLabel::Loaded() {
     TGraphicControl::Loaded();
     if (sizePending_ && autoSize_) AdjustBounds();
     sizePending_ = false;
+    // The designed widths fit the text in the fonts the window was laid out
+    // with. Where the font we got is wider (a substitute whose Latin letters
+    // are broader), the label widens to its text rather than cut it off;
+    // it never shrinks below its design.
+    if (autoSize_ && !Caption().empty()) {
+        const platform::Size size = TextExtent(Font(), Caption());
+        if (size.Cx > Width()) SetBounds(Left(), Top(), size.Cx, Height());
+    }
 }
 
 void TLabel::AdjustBounds() {

@@ -179,11 +179,24 @@ TEST_F(UiTest, DescribedIconReachesTheWindowAndLabelsSizeToLaterText) {
     const auto* info = user_.Info(form.Handle());
     EXPECT_EQ(info->IconWidth, 32);
     EXPECT_EQ(info->IconHeight, 32);
-    // After loading a label takes its text's size (the recorder: 6 pixels a
-    // character at -12).
-    EXPECT_EQ(form.Label3->Width(), 95);
+    // The recorder's font (6 pixels a character at -12) is wider than the
+    // design's, so the label has widened to its text rather than cut it.
+    EXPECT_EQ(form.Label3->Width(), 96);
     form.Label3->SetCaption("abcd");
     EXPECT_EQ(form.Label3->Width(), 24);
+    EXPECT_EQ(form.Label3->Height(), 12);
+}
+
+TEST_F(UiTest, LabelsKeepTheirDesignWidthUnlessTheirTextIsWider) {
+    Start();
+    TFormDescription description = DemoDescription();
+    for (TControlDescription& control : description.Controls) {
+        if (control.Name == "Label2") control.Caption = std::string("ab");
+        if (control.Name == "Label3") control.Caption = std::string(20, 'x');
+    }
+    TDemoForm& form = application_->CreateForm<TDemoForm>(description);
+    EXPECT_EQ(form.Label2->Width(), 90);   // never narrower than designed
+    EXPECT_EQ(form.Label3->Width(), 120);  // 20 characters of 6 pixels
     EXPECT_EQ(form.Label3->Height(), 12);
 }
 
