@@ -1,5 +1,7 @@
 #include "app/SecondMeter.h"
 
+#include <utility>
+
 #include "runtime/LocaleSettings.h"
 
 namespace qmk {

@@ -33,7 +33,6 @@ public:
     // the locale's long time pattern, or DefaultTimePattern when that one
     // does not show seconds.
     void Align();
-    // All four counters to 0.
     void Reset() { SecondsCounted = CurrentCount = BestCount = TotalCount = 0; }
 
     // After every iteration: counts it, then closes the current count if a
