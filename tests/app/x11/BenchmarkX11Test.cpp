@@ -12,6 +12,8 @@
 
 #include "../AppFixture.h"
 #include "app/BenchmarkRun.h"
+#include "app/CpuTest.h"
+#include "app/VideoTest.h"
 #include "app/ResultLines.h"
 #include "graphics/Graphics.h"
 #include "platform/Platform.h"
@@ -127,6 +129,30 @@ TEST_F(BenchmarkX11Test, LastCopyIsOnTheScreen) {
         }
     }
     gdi.ReleaseDC(panel, screen);
+    ReleaseDrawingContexts();
+}
+
+// What reaches the server per iteration once a phase holds its contexts:
+// per pass a pixel write (a foreground change and a point), a 1 x 1 image
+// read, and a write of what was read; per copy one CopyArea.
+TEST_F(BenchmarkX11Test, SteadyIterationsSendOnlyTheirRequests) {
+    Display* dpy = display_.Dpy();
+    CpuTest(*bitmap_, 0);
+    for (int i = 1; i <= 20; ++i) {
+        const unsigned long before = XNextRequest(dpy);
+        CpuTest(*bitmap_, i);
+        const unsigned long sent = XNextRequest(dpy) - before;
+        // A foreground change is left out when the colour is the one set
+        // last (a pixel copied right after the same colour was written).
+        EXPECT_LE(sent, 40u) << i;
+        EXPECT_GE(sent, 24u + 8u) << i;
+    }
+    VideoTest(*form_->PaintBox1, *bitmap_);
+    for (int i = 0; i < 20; ++i) {
+        const unsigned long before = XNextRequest(dpy);
+        VideoTest(*form_->PaintBox1, *bitmap_);
+        EXPECT_EQ(XNextRequest(dpy) - before, 1u) << i;
+    }
     ReleaseDrawingContexts();
 }
 
