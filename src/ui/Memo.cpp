@@ -200,13 +200,18 @@ void TMemo::MoveCaret(std::int32_t pos, bool extend) {
     Invalidate();
 }
 
-void TMemo::ScrollCaretIntoView() {
+void TMemo::ScrollCaretIntoView(TCaretView view) {
     const auto& lines = DisplayLines();
     const std::int32_t height = LineHeightValue();
     const platform::Rect area = TextRect();
     const std::int32_t row = DisplayLineOf(lines, caret_);
-    // A row counts as visible when any of it shows.
-    const std::int32_t visible = std::max<std::int32_t>(1, (area.Bottom - area.Top - 1) / height + 1);
+    // After a program's write a row counts as visible when any of it shows,
+    // so a wrapped last line does not push the first out of view; when the
+    // user moves the caret, its row is brought wholly into view, which is
+    // how the rest of a wrapped line can be read.
+    const std::int32_t rows = area.Bottom - area.Top;
+    const std::int32_t visible = std::max<std::int32_t>(
+        1, view == TCaretView::AnyPart ? (rows - 1) / height + 1 : rows / height);
     if (row < topLine_) topLine_ = row;
     if (row >= topLine_ + visible) topLine_ = row - visible + 1;
     topLine_ = std::clamp(topLine_, 0, std::max<std::int32_t>(0, static_cast<std::int32_t>(lines.size()) - 1));
@@ -231,7 +236,7 @@ void TMemo::ReplaceLineNow(std::int32_t index, std::string_view text) {
     text_.replace(static_cast<std::size_t>(start), static_cast<std::size_t>(length), text);
     caret_ = anchor_ = start + static_cast<std::int32_t>(text.size());
     TextChangedInternally();
-    ScrollCaretIntoView();
+    ScrollCaretIntoView(TCaretView::AnyPart);
     PaintNow();
 }
 

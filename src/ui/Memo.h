@@ -56,6 +56,8 @@ public:
 
     // Caret and selection, as byte offsets into Text().
     std::int32_t CaretPos() const { return caret_; }
+    // The first display row in view.
+    std::int32_t TopLine() const { return topLine_; }
     std::int32_t SelStart() const { return std::min(caret_, anchor_); }
     std::int32_t SelLength() const { return std::abs(caret_ - anchor_); }
     std::string SelText() const { return text_.substr(SelStart(), SelLength()); }
@@ -95,7 +97,8 @@ private:
     std::int32_t PositionAt(std::int32_t x, std::int32_t y);
     std::int32_t CaretX(std::int32_t pos);
     void MoveCaret(std::int32_t pos, bool extend);
-    void ScrollCaretIntoView();
+    enum class TCaretView { AnyPart, WholeRow };
+    void ScrollCaretIntoView(TCaretView view = TCaretView::WholeRow);
     void OfferPrimary(std::uint32_t time);
     void PaintNow();
 

@@ -70,6 +70,26 @@ TEST_F(MemoTest, WrappedLineZeroDoesNotShiftLineOne) {
     EXPECT_EQ(memo_->Lines().Count(), 3);
 }
 
+TEST_F(MemoTest, WrappedResultStaysBelowTheFirstLineUntilTheUserMovesThere) {
+    memo_->Lines().ReplaceLine(0, CpuLabel + "1992 (100.00%)");
+    memo_->Lines().ReplaceLine(1, VideoLabel + "1234567 (52091.42%) 1234567");
+    ASSERT_EQ(memo_->DisplayLines().size(), 4u);  // line 1 takes two rows
+    // The write leaves the caret on the half-visible third row and keeps
+    // the first line in view.
+    EXPECT_EQ(memo_->TopLine(), 0);
+    // Moving the caret there brings that row wholly into view.
+    form_->SetActiveControl(memo_);
+    memo_->SetSelection(0, 0);
+    const auto window = memo_->Handle();
+    Send(Key(window, platform::vk::Down, true));
+    EXPECT_EQ(memo_->TopLine(), 0);
+    Send(Key(window, platform::vk::Down, true));
+    EXPECT_EQ(memo_->TopLine(), 1);
+    Send(Key(window, platform::vk::Up, true));
+    Send(Key(window, platform::vk::Up, true));
+    EXPECT_EQ(memo_->TopLine(), 0);
+}
+
 TEST_F(MemoTest, ReplaceLineRunsInTheMessageFrame) {
     // A canvas that borrowed a window context during a run gives it back
     // when the result line is written.
