@@ -11,6 +11,10 @@ packages=(
   xvfb xdotool xclip x11-utils x11-xserver-utils python3
   fonts-ipafont-gothic locales
 )
+# Icons, the .deb and its checks (scripts/check-package.sh).
+packages+=(
+  zlib1g-dev dpkg-dev file desktop-file-utils appstream mandoc lintian fontconfig
+)
 locales=(en_US.UTF-8 ja_JP.UTF-8 de_DE.UTF-8)
 
 as_root() {

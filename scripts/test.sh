@@ -16,6 +16,9 @@ echo "== Release build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 
+echo "== Package (.deb from the Release build: validators, lintian, install, purge)"
+bash scripts/check-package.sh build
+
 echo "== Sanitizer build"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMK_SANITIZE=ON -DQMK_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"

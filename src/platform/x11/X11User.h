@@ -54,9 +54,11 @@ public:
 
     void SetConnectionLostHandler(ConnectionLostHandler handler) override;
 
-    // Program name in WM_CLASS (res_name, res_class).
+    // Program name in WM_CLASS (res_name, res_class). The class is the
+    // application id that names the desktop file, whose StartupWMClass
+    // matches it, so a desktop groups the windows with the menu entry.
     static constexpr const char* ResName = "qmk";
-    static constexpr const char* ResClass = "Qmk";
+    static constexpr const char* ResClass = "org.qmkbench.QMK";
 
 private:
     struct WindowRecord {

@@ -225,5 +225,23 @@ TEST_F(ProgramTest, DisplayGoingAwayEndsTheProgramCleanly) {
     EXPECT_EQ(ReadFile(child_.StderrPath), "");
 }
 
+// The desktop matches a window to its menu entry by WM_CLASS; the entry's
+// StartupWMClass and the window's class must be the same text.
+TEST_F(ProgramTest, WindowClassIsTheDesktopEntrysStartupClass) {
+    const std::string entry = ReadFile(std::string(QMK_BINARY_DIR) + "/packaging/org.qmkbench.QMK.desktop");
+    const std::string key = "\nStartupWMClass=";
+    const std::size_t at = entry.find(key);
+    ASSERT_NE(at, std::string::npos) << entry;
+    const std::size_t start = at + key.size();
+    const std::string startupClass = entry.substr(start, entry.find('\n', start) - start);
+    EXPECT_EQ(startupClass, "org.qmkbench.QMK");
+
+    child_ = StartProgram(Display().c_str());
+    const std::string window = WaitForWindow(Display());
+    ASSERT_FALSE(window.empty());
+    EXPECT_EQ(Output("DISPLAY=" + Display() + " xprop -id " + window + " WM_CLASS"),
+              "WM_CLASS(STRING) = \"qmk\", \"" + startupClass + "\"\n");
+}
+
 }  // namespace
 }  // namespace qmk::test

@@ -151,7 +151,7 @@ TEST_F(X11UserTest, ClientLeaderNamesTheProgramAndLeadsItself) {
     XClassHint hint{};
     ASSERT_NE(XGetClassHint(dpy_, leader, &hint), 0);
     EXPECT_STREQ(hint.res_name, "qmk");
-    EXPECT_STREQ(hint.res_class, "Qmk");
+    EXPECT_STREQ(hint.res_class, "org.qmkbench.QMK");
     XFree(hint.res_name);
     XFree(hint.res_class);
     XWindowAttributes attributes;
@@ -167,7 +167,7 @@ TEST_F(X11UserTest, DialogFramePropertiesForTheWindowManager) {
     XClassHint hint{};
     ASSERT_NE(XGetClassHint(dpy_, window, &hint), 0);
     EXPECT_STREQ(hint.res_name, "qmk");
-    EXPECT_STREQ(hint.res_class, "Qmk");
+    EXPECT_STREQ(hint.res_class, "org.qmkbench.QMK");
     XFree(hint.res_name);
     XFree(hint.res_class);
 
