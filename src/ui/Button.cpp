@@ -22,10 +22,13 @@ void TButton::Click() {
     if (OnClick) OnClick(*this);
 }
 
+// The standard button draws a change of its state at once rather than at
+// the next paint: a click's handler may keep the program from painting for
+// seconds (a whole run), and the button must look released meanwhile.
 void TButton::SetPressed(bool pressed) {
     if (pressed == pressed_) return;
     pressed_ = pressed;
-    Invalidate();
+    Repaint();
 }
 
 bool TButton::Inside(const platform::Message& message) const {

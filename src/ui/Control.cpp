@@ -263,6 +263,12 @@ void TWinControl::Invalidate() {
     if (handle_ != 0) platform::UserApi().InvalidateRect(handle_, nullptr);
 }
 
+void TWinControl::Repaint() {
+    if (handle_ == 0) return;
+    PaintArea({0, 0, Width(), Height()});
+    platform::UserApi().Flush();
+}
+
 void TWinControl::ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixelsPerInch) {
     for (TControl* child : controls_) child->ChangeScale(m, d, pixelsPerInch);
     TControl::ChangeScale(m, d, pixelsPerInch);

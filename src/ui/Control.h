@@ -158,6 +158,8 @@ public:
     void SetFocus();
 
     void Invalidate() override;
+    // Paints the whole control now, without waiting for a paint message.
+    void Repaint();
     void ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixelsPerInch) override;
 
     // Handles one platform message addressed to this control's window. The

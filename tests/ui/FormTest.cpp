@@ -91,6 +91,28 @@ TEST_F(FormTest, MouseClicksOnlyWhenReleasedInside) {
     EXPECT_EQ(form_->Clicks, 1);
 }
 
+// The click's handler may run for seconds without a paint, so the button
+// draws each change of its look at once, as the standard button does.
+TEST_F(FormTest, ButtonDrawsPressedAndReleasedAtOnceBeforeTheClickRuns) {
+    const auto window = form_->StartButton->Handle();
+    const platform::ColorRef highlight = gdi_.GetSysColor(platform::syscolor::BtnHighlight);
+    const platform::ColorRef shadow = gdi_.GetSysColor(platform::syscolor::BtnShadow);
+    platform::ColorRef duringClick = 0;
+    form_->OnClickAction = [&] { duringClick = gdi_.WindowSurface(window)->Pixel(1, 1); };
+    // Inside the black default frame: the bevel's top-left edge.
+    Send(Mouse(window, MessageKind::ButtonDown, 10, 10));
+    EXPECT_EQ(gdi_.WindowSurface(window)->Pixel(1, 1), shadow);
+    Send(Mouse(window, MessageKind::ButtonUp, 10, 10));
+    EXPECT_EQ(form_->Clicks, 1);
+    EXPECT_EQ(duringClick, highlight);
+
+    Send(Key(window, platform::vk::Space, true));
+    EXPECT_EQ(gdi_.WindowSurface(window)->Pixel(1, 1), shadow);
+    Send(Key(window, platform::vk::Space, false));
+    EXPECT_EQ(form_->Clicks, 2);
+    EXPECT_EQ(duringClick, highlight);
+}
+
 TEST_F(FormTest, EnterOnTheMemoDoesNotClickTheButton) {
     form_->SetActiveControl(form_->Kekka);
     Send(Key(form_->Kekka->Handle(), platform::vk::Return));

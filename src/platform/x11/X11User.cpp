@@ -337,6 +337,7 @@ void X11User::ForgetWindow(Window window) {
     for (Window c : children) ForgetWindow(c);
     windows_.erase(window);
     exposed_.erase(window);
+    invalid_.erase(window);
     for (auto& owned : selections_) {
         if (owned.Owner == window) owned = OwnedSelection{};
     }
@@ -401,16 +402,50 @@ void X11User::SetWindowIcon(WindowHandle window, std::int32_t width, std::int32_
                     reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
 }
 
+// The area keeps its pixels until the paint: clearing it now (XClearArea
+// with exposures) would blank a control for as long as the program is busy
+// before it takes the next message, such as the start button for a whole
+// run. Every control paints all of its area, so nothing is erased then either.
 void X11User::InvalidateRect(WindowHandle window, const Rect* area) {
     auto id = static_cast<Window>(window);
-    if (Find(id) == nullptr) return;
-    if (area == nullptr) {
-        XClearArea(dpy_, id, 0, 0, 0, 0, True);  // 0 x 0 means the whole window
-        return;
+    WindowRecord* record = Find(id);
+    if (record == nullptr) return;
+    Rect clipped{0, 0, record->Width, record->Height};
+    if (area != nullptr) {
+        clipped = {std::max(area->Left, 0), std::max(area->Top, 0),
+                   std::min(area->Right, record->Width), std::min(area->Bottom, record->Height)};
     }
-    if (area->Right <= area->Left || area->Bottom <= area->Top) return;
-    XClearArea(dpy_, id, area->Left, area->Top, static_cast<unsigned>(area->Right - area->Left),
-               static_cast<unsigned>(area->Bottom - area->Top), True);
+    if (clipped.Right <= clipped.Left || clipped.Bottom <= clipped.Top) return;
+    auto pending = invalid_.find(id);
+    if (pending == invalid_.end()) invalid_.emplace(id, clipped);
+    else pending->second = Union(pending->second, clipped);
+}
+
+// Shown on the screen: mapped with its parents up to a mapped top-level window.
+bool X11User::Viewable(Window window) {
+    for (WindowRecord* record = Find(window); record != nullptr; record = Find(record->Parent)) {
+        if (!record->Visible || record->Width <= 0 || record->Height <= 0) return false;
+        if (record->Parent == 0) return IsTopLevel(*record) && record->Mapped;
+    }
+    return false;
+}
+
+// A window that is not on the screen gets its whole area exposed when it
+// shows, so what was invalidated meanwhile is dropped.
+bool X11User::TakeInvalidated(Message& message) {
+    while (!invalid_.empty()) {
+        auto first = invalid_.begin();
+        const Window window = first->first;
+        const Rect area = first->second;
+        invalid_.erase(first);
+        if (!Viewable(window)) continue;
+        message = Message{};
+        message.Window = window;
+        message.Kind = MessageKind::Paint;
+        message.Area = area;
+        return true;
+    }
+    return false;
 }
 
 void X11User::Activate(WindowHandle window) {
@@ -439,6 +474,8 @@ void X11User::ApplyFocus(Window window, WindowRecord& record) {
     XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
 }
 
+// Invalidated areas are painted only when nothing else waits, as paint
+// messages are made on demand on the platform the framework follows.
 bool X11User::PeekMessage(Message& message) {
     while (XPending(dpy_) > 0) {
         XEvent event;
@@ -446,11 +483,12 @@ bool X11User::PeekMessage(Message& message) {
         message = Message{};
         if (Translate(event, message)) return true;
     }
-    return false;
+    return TakeInvalidated(message);
 }
 
 void X11User::WaitMessage() {
     XFlush(dpy_);
+    if (!invalid_.empty()) return;
     // Events Xlib has already read from the socket would not wake poll().
     if (XQLength(dpy_) > 0 || XPending(dpy_) > 0) return;
     pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
@@ -475,6 +513,11 @@ bool X11User::Translate(XEvent& event, Message& message) {
         if (e.count > 0) {
             exposed_[e.window] = area;
             return false;
+        }
+        // One paint covers what the program invalidated there too.
+        if (auto invalid = invalid_.find(e.window); invalid != invalid_.end()) {
+            area = Union(area, invalid->second);
+            invalid_.erase(invalid);
         }
         message.Window = e.window;
         message.Kind = MessageKind::Paint;

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -88,6 +89,9 @@ private:
     void ApplyFocus(Window window, WindowRecord& record);
     void ForgetWindow(Window window);
 
+    bool Viewable(Window window);
+    bool TakeInvalidated(Message& message);
+
     bool Translate(XEvent& event, Message& message);
     bool TranslateKey(const XKeyEvent& event, Message& message);
     bool TranslateFocus(const XFocusChangeEvent& event, bool in, Message& message);
@@ -100,6 +104,9 @@ private:
     std::unordered_map<Window, WindowRecord> windows_;
     // Expose events come in runs; a run becomes one Paint of their union.
     std::unordered_map<Window, Rect> exposed_;
+    // Areas the program invalidated, painted once no other message waits;
+    // ordered by window so paints come out in a steady order.
+    std::map<Window, Rect> invalid_;
     OwnedSelection selections_[2];
 
     Atom wmProtocols_, wmDeleteWindow_, wmClientLeader_, netWmName_, netWmIcon_, netWmPid_,

@@ -313,6 +313,54 @@ TEST_F(X11UserTest, PaintFollowsExposureAndInvalidation) {
     EXPECT_EQ(WaitFor(top, MessageKind::Paint).Area, (Rect{0, 0, 120, 80}));
 }
 
+unsigned long PixelAt(Display* dpy, Window window, int x, int y) {
+    XImage* image = XGetImage(dpy, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return ~0ul;
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return pixel;
+}
+
+TEST_F(X11UserTest, InvalidatedAreaKeepsItsPixelsUntilThePaintAfterOtherMessages) {
+    Window top = TopLevel(Leader(), ws::DialogFrame, 120, 80);
+    user_.ShowWindow(top, true);
+    WaitFor(top, MessageKind::Paint);
+    const unsigned long drawn = display_.PixelFromColorRef(0x00000080);
+    GC gc = XCreateGC(dpy_, top, 0, nullptr);
+    XSetForeground(dpy_, gc, drawn);
+    XFillRectangle(dpy_, top, gc, 0, 0, 120, 80);
+    XFreeGC(dpy_, gc);
+
+    // Two invalidations, then a message that the paint must not overtake.
+    const Rect first{10, 20, 30, 45}, second{25, 40, 200, 60};
+    user_.InvalidateRect(top, &first);
+    user_.InvalidateRect(top, &second);
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = top;
+    e.xclient.message_type = display_.InternAtom("WM_PROTOCOLS");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(display_.InternAtom("WM_DELETE_WINDOW"));
+    XSendEvent(dpy_, top, False, NoEventMask, &e);
+    XSync(dpy_, False);
+    EXPECT_EQ(PixelAt(dpy_, top, 15, 25), drawn) << "invalidating erased the area at once";
+
+    Message m;
+    ASSERT_TRUE(user_.PeekMessage(m));
+    EXPECT_EQ(m.Kind, MessageKind::Close);
+    ASSERT_TRUE(user_.PeekMessage(m));
+    EXPECT_EQ(m.Kind, MessageKind::Paint);
+    EXPECT_EQ(m.Area, (Rect{10, 20, 120, 60}));  // the union, inside the window
+    EXPECT_FALSE(user_.PeekMessage(m));
+    EXPECT_EQ(PixelAt(dpy_, top, 15, 25), drawn);
+
+    // A window that is not on the screen is painted whole when it shows.
+    user_.ShowWindow(top, false);
+    user_.InvalidateRect(top, nullptr);
+    XSync(dpy_, False);
+    while (user_.PeekMessage(m)) EXPECT_NE(m.Kind, MessageKind::Paint);
+}
+
 struct KeyCase {
     KeySym Sym;
     unsigned int State;
