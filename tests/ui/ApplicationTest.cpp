@@ -1,5 +1,6 @@
 // The application object: title, message frame, error boxes, first show,
 // the close path and dispatch safety.
+#include <functional>
 #include <new>
 #include <stdexcept>
 
@@ -159,6 +160,87 @@ TEST_F(ApplicationTest, OtherWindowsIgnoreInputWhileTheBoxShows) {
     EXPECT_EQ(form.Closed, 0);
     EXPECT_FALSE(application_->Terminated());
 }
+
+struct BoxCloseCase {
+    const char* Name;
+    std::function<std::vector<platform::Message>(platform::RecordingUser& user, WindowHandle box,
+                                                 WindowHandle ok)>
+        Input;
+};
+
+class BoxClosing : public ApplicationTest, public ::testing::WithParamInterface<BoxCloseCase> {};
+
+// However the box is closed, its loop ends and the windows it disabled take
+// input again; a box hidden while its loop waits would lock the program.
+TEST_P(BoxClosing, EndsTheLoopAndEnablesTheWindowsAgain) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    int idles = 0;
+    bool enabledDuringBox = true;
+    user_.SetIdleHandler([&] {
+        const WindowHandle box = NewestTopLevel();
+        if (++idles > 1) {
+            ADD_FAILURE() << "the box's loop went on after it was closed";
+            application_->Terminate();
+            return;
+        }
+        enabledDuringBox = form.Enabled();
+        WindowHandle ok = 0;
+        for (WindowHandle window : user_.LiveWindows()) {
+            if (user_.Info(window)->Parent == box) ok = window;
+        }
+        for (const platform::Message& m : GetParam().Input(user_, box, ok)) user_.Post(m);
+    });
+    application_->ReportError(EInvalidOperation("x"));
+    EXPECT_EQ(idles, 1);
+    EXPECT_FALSE(enabledDuringBox);
+    EXPECT_TRUE(form.Enabled());
+    EXPECT_EQ(application_->ActiveForm(), &form);
+    EXPECT_EQ(NewestTopLevel(), form.Handle()) << "the box's window is left over";
+    // The form takes input again.
+    Send(Key(form.StartButton->Handle(), platform::vk::Return));
+    EXPECT_EQ(form.Clicks, 1);
+}
+
+platform::Message MessageOf(WindowHandle window, MessageKind kind, std::uint32_t key = 0,
+                            std::uint32_t modifiers = 0) {
+    platform::Message m;
+    m.Window = window;
+    m.Kind = kind;
+    m.Key = key;
+    m.Modifiers = modifiers;
+    m.Button = 1;
+    m.X = m.Y = 3;
+    return m;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Means, BoxClosing,
+    ::testing::Values(
+        BoxCloseCase{"AltF4",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::KeyDown, platform::vk::F4,
+                                                      platform::mod::Alt)};
+                     }},
+        BoxCloseCase{"WindowManagerClose",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::Close)};
+                     }},
+        BoxCloseCase{"Escape",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::KeyDown, platform::vk::Escape)};
+                     }},
+        BoxCloseCase{"Enter",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::KeyDown, platform::vk::Return)};
+                     }},
+        BoxCloseCase{"OkButtonClick",
+                     [](platform::RecordingUser&, WindowHandle, WindowHandle ok) {
+                         return std::vector{MessageOf(ok, MessageKind::ButtonDown),
+                                            MessageOf(ok, MessageKind::ButtonUp)};
+                     }}),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(ApplicationTest, BoxIsSizedToItsText) {
     Start();
