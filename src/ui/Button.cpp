@@ -117,7 +117,9 @@ void TButton::PaintWindow(platform::DcHandle dc) {
         gdi.ExtTextOut(dc, x, y, platform::eto::Clipped, &face, Caption().data(),
                        static_cast<int>(Caption().size()));
     }
-    if (focused) StylePainter::PaintFocusRect(dc, StylePainter::Inflate(bounds, -4));
+    // The default frame stays while the window is inactive; the focus
+    // rectangle shows only where the keyboard input goes.
+    if (ShowsFocus()) StylePainter::PaintFocusRect(dc, StylePainter::Inflate(bounds, -4));
 }
 
 }  // namespace qmk

@@ -253,6 +253,11 @@ bool TWinControl::Focused() {
     return form != nullptr && form->ActiveControl() == this;
 }
 
+bool TWinControl::ShowsFocus() {
+    TForm* form = ParentForm();
+    return form != nullptr && form->Active() && form->ActiveControl() == this;
+}
+
 void TWinControl::SetFocus() {
     if (TForm* form = ParentForm(); form != nullptr && form != this) form->SetActiveControl(this);
 }

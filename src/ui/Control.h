@@ -154,7 +154,12 @@ public:
     std::int32_t TabOrder() const { return tabOrder_; }
     void SetTabOrder(std::int32_t value) { tabOrder_ = value; }
     bool CanFocus();
+    // The form's active control, which holds the keyboard focus while the
+    // form is the active window.
     bool Focused();
+    // Whether to draw the focus (caret, selection, focus frame): focused,
+    // and the form is the active window.
+    bool ShowsFocus();
     void SetFocus();
 
     void Invalidate() override;
