@@ -140,6 +140,20 @@ constexpr long TopLevelEvents = ExposureMask | KeyPressMask | KeyReleaseMask | B
 // which holds the focus, so the framework sees every key there.
 constexpr long ChildEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
+// A UTF-8 name and its plain twin for window managers that read only the
+// ICCCM property: STRING when the text is ASCII, otherwise UTF8_STRING,
+// which they widely accept.
+void SetNameProperties(Display* dpy, Window window, Atom utf8Property, Atom plainProperty,
+                       Atom utf8String, std::string_view cp932) {
+    std::string utf8 = Cp932ToUtf8(cp932);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const int length = static_cast<int>(utf8.size());
+    XChangeProperty(dpy, window, utf8Property, utf8String, 8, PropModeReplace, bytes, length);
+    const bool ascii = utf8.size() == cp932.size();
+    XChangeProperty(dpy, window, plainProperty, ascii ? XA_STRING : utf8String, 8, PropModeReplace,
+                    bytes, length);
+}
+
 // _MOTIF_WM_HINTS fields.
 constexpr long MwmHintsFunctions = 1, MwmHintsDecorations = 2;
 constexpr long MwmFuncMove = 4, MwmFuncClose = 32;
@@ -152,6 +166,7 @@ X11User::X11User(X11Display& display) : display_(display), dpy_(display.Dpy()) {
     wmDeleteWindow_ = display_.InternAtom("WM_DELETE_WINDOW");
     wmClientLeader_ = display_.InternAtom("WM_CLIENT_LEADER");
     netWmName_ = display_.InternAtom("_NET_WM_NAME");
+    netWmIconName_ = display_.InternAtom("_NET_WM_ICON_NAME");
     netWmIcon_ = display_.InternAtom("_NET_WM_ICON");
     netWmPid_ = display_.InternAtom("_NET_WM_PID");
     netWmWindowType_ = display_.InternAtom("_NET_WM_WINDOW_TYPE");
@@ -235,6 +250,13 @@ void X11User::SetTopLevelProperties(Window window, const CreateWindowParams& par
     classHint.res_class = const_cast<char*>(ResClass);
     XSetClassHint(dpy_, window, &classHint);
     SetTitleProperties(window, params.Title);
+    // Task lists and icons name the program by its title, held by the
+    // group's leader, not by each window's long caption.
+    if (leader) {
+        SetIconNameProperties(window, params.Title);
+    } else if (const WindowRecord* group = Find(record.Leader)) {
+        SetIconNameProperties(window, group->Text);
+    }
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) {
@@ -303,15 +325,11 @@ void X11User::SetSizeHints(Window window, const WindowRecord& record, int x, int
 }
 
 void X11User::SetTitleProperties(Window window, std::string_view cp932) {
-    std::string utf8 = Cp932ToUtf8(cp932);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    const int length = static_cast<int>(utf8.size());
-    XChangeProperty(dpy_, window, netWmName_, utf8String_, 8, PropModeReplace, bytes, length);
-    // WM_NAME for window managers without _NET_WM_NAME: plain STRING when
-    // the title is ASCII, otherwise UTF8_STRING, which they widely accept.
-    const bool ascii = utf8.size() == cp932.size();
-    XChangeProperty(dpy_, window, XA_WM_NAME, ascii ? XA_STRING : utf8String_, 8, PropModeReplace,
-                    bytes, length);
+    SetNameProperties(dpy_, window, netWmName_, XA_WM_NAME, utf8String_, cp932);
+}
+
+void X11User::SetIconNameProperties(Window window, std::string_view cp932) {
+    SetNameProperties(dpy_, window, netWmIconName_, XA_WM_ICON_NAME, utf8String_, cp932);
 }
 
 // X has no empty windows; a window of width or height 0 stays unmapped
@@ -380,6 +398,11 @@ void X11User::SetWindowText(WindowHandle window, std::string_view text) {
     if (record == nullptr) return;
     record->Text = std::string(text);
     if (record->Parent == 0) SetTitleProperties(id, text);
+    if ((record->Style & ws::ClientLeader) == 0) return;
+    // The application's title: the name of every window of its group.
+    for (auto& [member, info] : windows_) {
+        if (info.Leader == id) SetIconNameProperties(member, text);
+    }
 }
 
 std::string X11User::GetWindowText(WindowHandle window) {

@@ -83,6 +83,7 @@ private:
     }
     WindowRecord* Find(Window window);
     void SetTitleProperties(Window window, std::string_view cp932);
+    void SetIconNameProperties(Window window, std::string_view cp932);
     void SetTopLevelProperties(Window window, const CreateWindowParams& params, WindowRecord& record);
     void SetSizeHints(Window window, const WindowRecord& record, int x, int y);
     void UpdateMapping(Window window, WindowRecord& record);
@@ -109,8 +110,8 @@ private:
     std::map<Window, Rect> invalid_;
     OwnedSelection selections_[2];
 
-    Atom wmProtocols_, wmDeleteWindow_, wmClientLeader_, netWmName_, netWmIcon_, netWmPid_,
-        netWmWindowType_, netWmWindowTypeDialog_, netWmWindowTypeNormal_, netWmState_,
+    Atom wmProtocols_, wmDeleteWindow_, wmClientLeader_, netWmName_, netWmIconName_, netWmIcon_,
+        netWmPid_, netWmWindowType_, netWmWindowTypeDialog_, netWmWindowTypeNormal_, netWmState_,
         netWmStateModal_, netActiveWindow_, motifWmHints_, utf8String_, targets_, text_,
         timestamp_, clipboard_;
 

@@ -184,6 +184,17 @@ TEST_F(ProgramTest, AltF4ClosesTheWindowWithExitCodeZero) {
     EXPECT_EQ(WaitExit(child_, std::chrono::seconds(10)), 0);
 }
 
+// Task lists show the application's title, not the long caption.
+TEST_F(ProgramTest, TaskListNamesTheProgramByItsTitle) {
+    child_ = StartProgram(Display().c_str());
+    const std::string window = WaitForWindow(Display());
+    ASSERT_FALSE(window.empty());
+    const std::string names =
+        Output("DISPLAY=" + Display() + " xprop -id " + window + " _NET_WM_ICON_NAME WM_ICON_NAME");
+    EXPECT_NE(names.find("_NET_WM_ICON_NAME(UTF8_STRING) = \"QMK1.0\""), std::string::npos) << names;
+    EXPECT_NE(names.find("WM_ICON_NAME(STRING) = \"QMK1.0\""), std::string::npos) << names;
+}
+
 TEST_F(ProgramTest, WithoutADisplayTheStartFailsWithExitCodeOne) {
     child_ = StartProgram(nullptr);
     EXPECT_EQ(WaitExit(child_, std::chrono::seconds(10)), 1);

@@ -233,6 +233,36 @@ TEST_F(X11UserTest, DialogFramePropertiesForTheWindowManager) {
     EXPECT_EQ(ReadTextProperty(dpy_, window, display_.InternAtom("_NET_WM_NAME")), "QMK1.0");
 }
 
+// Task lists show a window's icon name: the application's title for every
+// window of its group, following the title when the program changes it.
+TEST_F(X11UserTest, WindowsOfTheGroupAreNamedByTheApplicationTitle) {
+    Window leader = Leader();
+    Window main = TopLevel(leader);
+    Window box = TopLevel(main, ws::DialogFrame | ws::Modal, 200, 100);
+    const Atom netIconName = display_.InternAtom("_NET_WM_ICON_NAME");
+    const Atom utf8 = display_.InternAtom("UTF8_STRING");
+    XSync(dpy_, False);
+    for (Window window : {leader, main, box}) {
+        Atom type = None;
+        EXPECT_EQ(ReadTextProperty(dpy_, window, netIconName, &type), "QMK1.0");
+        EXPECT_EQ(type, utf8);
+        EXPECT_EQ(ReadTextProperty(dpy_, window, XA_WM_ICON_NAME, &type), "QMK1.0");
+        EXPECT_EQ(type, XA_STRING);
+    }
+    // A window's own caption leaves it alone; a new title reaches them all.
+    user_.SetWindowText(main, "caption");
+    user_.SetWindowText(leader, "\x83\x65\x83\x58\x83\x67");  // テスト
+    XSync(dpy_, False);
+    for (Window window : {leader, main, box}) {
+        Atom type = None;
+        EXPECT_EQ(ReadTextProperty(dpy_, window, netIconName), "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88");
+        EXPECT_EQ(ReadTextProperty(dpy_, window, XA_WM_ICON_NAME, &type),
+                  "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88");
+        EXPECT_EQ(type, utf8);
+    }
+    EXPECT_EQ(ReadTextProperty(dpy_, main, XA_WM_NAME), "caption");
+}
+
 TEST_F(X11UserTest, ModalBoxStandsAboveItsOwner) {
     Window leader = Leader();
     Window main = TopLevel(leader);
