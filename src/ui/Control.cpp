@@ -240,6 +240,18 @@ void TWinControl::DestroyHandle() {
     platform::UserApi().DestroyWindow(window);
 }
 
+void TWinControl::WindowDestroyed() { ForgetHandle(); }
+
+void TWinControl::ForgetHandle() {
+    if (handle_ == 0) return;
+    for (TControl* child : controls_) {
+        if (auto* windowed = dynamic_cast<TWinControl*>(child)) windowed->ForgetHandle();
+    }
+    ReleaseAllWindowContexts();
+    if (TApplication* application = CurrentApplication()) application->UnregisterWindow(handle_);
+    handle_ = 0;
+}
+
 bool TWinControl::CanFocus() {
     for (TControl* control = this; control != nullptr; control = control->Parent()) {
         if (!control->Visible()) return false;

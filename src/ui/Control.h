@@ -145,6 +145,9 @@ public:
     // Destroys the windows of this control and its children; the control
     // itself stays and makes a new window when one is needed.
     void DestroyHandle();
+    // Another program destroyed the window (and its children's windows):
+    // they are forgotten without being destroyed again.
+    virtual void WindowDestroyed();
 
     // Child controls in creation order.
     const std::vector<TControl*>& Controls() const { return controls_; }
@@ -202,6 +205,7 @@ protected:
 
 private:
     void CreateHandle();
+    void ForgetHandle();
 
     platform::WindowHandle handle_ = 0;
     std::vector<TControl*> controls_;

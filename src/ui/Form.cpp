@@ -358,6 +358,13 @@ void TForm::Close() {
     }
 }
 
+void TForm::WindowDestroyed() {
+    TWinControl::WindowDestroyed();
+    showing_ = false;
+    active_ = false;
+    Close();
+}
+
 // ---------------------------------------------------------------- messages
 
 void TForm::HandleMessage(const platform::Message& message) {

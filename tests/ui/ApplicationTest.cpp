@@ -1,5 +1,6 @@
 // The application object: title, message frame, error boxes, first show,
 // the close path and dispatch safety.
+#include <algorithm>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -239,6 +240,11 @@ INSTANTIATE_TEST_SUITE_P(
                      [](platform::RecordingUser&, WindowHandle, WindowHandle ok) {
                          return std::vector{MessageOf(ok, MessageKind::ButtonDown),
                                             MessageOf(ok, MessageKind::ButtonUp)};
+                     }},
+        BoxCloseCase{"DestroyedByAnotherProgram",
+                     [](platform::RecordingUser& user, WindowHandle box, WindowHandle) {
+                         user.DestroyByOtherProgram(box);
+                         return std::vector<platform::Message>{};
                      }}),
     [](const auto& info) { return std::string(info.param.Name); });
 
@@ -360,6 +366,50 @@ TEST_F(ApplicationTest, AltF4ClosesAndEndSessionSkipsFormClose) {
     Send(end);
     EXPECT_TRUE(application_->Terminated());
     EXPECT_EQ(form.Closed, 0);
+}
+
+// Another program destroys the main window during a run: the drawing that
+// follows fails, but no box shows for a window that is gone and only the
+// first error is told (on standard error); the program then ends as when
+// its window is closed.
+TEST_F(ApplicationTest, MainWindowDestroyedByAnotherProgramEndsTheProgramAsAClose) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    int closes = 0;
+    const TCloseEvent formClose = form.OnClose;
+    form.OnClose = [&](TControl& sender, TCloseAction& action) {
+        ++closes;
+        formClose(sender, action);
+    };
+    form.OnClickAction = [&] {
+        user_.DestroyByOtherProgram(form.Handle());
+        gdi_.FailNext(platform::RecordingGdi::Call::GetDC, 100);
+        form.Kekka->Lines().ReplaceLine(0, "one");
+        form.Kekka->Lines().ReplaceLine(1, "two");
+        throw EOutOfResources("three");
+    };
+    int idles = 0;
+    user_.SetIdleHandler([&] {
+        if (++idles > 1) {
+            ADD_FAILURE() << "the program went on without its window";
+            application_->Terminate();
+            return;
+        }
+        user_.ClearLog();
+        user_.Post(Key(form.StartButton->Handle(), platform::vk::Return));
+    });
+    ::testing::internal::CaptureStderr();
+    application_->Run();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(idles, 1);
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(user_.Calls("CreateWindow").empty()) << "a box was shown";
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    // ﾃﾞﾊﾞｲｽ ｺﾝﾃｷｽﾄの作成に失敗しました.
+    EXPECT_NE(errors.find(": \xef\xbe\x83\xef\xbe\x9e\xef\xbe\x8a\xef\xbe\x9e\xef\xbd\xb2\xef\xbd\xbd"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(application_->MainForm(), nullptr);
 }
 
 TEST_F(ApplicationTest, MessagesForDestroyedWindowsAreIgnored) {

@@ -610,6 +610,17 @@ bool X11User::Translate(XEvent& event, Message& message) {
         if (record != nullptr) record->Mapped = false;
         return false;
     }
+    case DestroyNotify: {
+        // Windows we destroy ourselves are forgotten at once, so a window
+        // still known here was destroyed by another program.
+        const Window window = event.xdestroywindow.window;
+        const WindowRecord* record = Find(window);
+        if (record == nullptr || record->Parent != 0) return false;
+        ForgetWindow(window);
+        message.Window = window;
+        message.Kind = MessageKind::Destroyed;
+        return true;
+    }
     case ClientMessage: {
         const XClientMessageEvent& e = event.xclient;
         if (e.message_type != wmProtocols_ || e.format != 32 ||
@@ -787,6 +798,15 @@ int X11User::GetSystemMetrics(int index) {
     default:
         return 0;
     }
+}
+
+// A round trip: the server knows at once what the events tell later. The
+// BadWindow of a window that is gone is one of the errors that mean nothing.
+bool X11User::IsWindow(WindowHandle window) {
+    auto id = static_cast<Window>(window);
+    if (Find(id) == nullptr) return false;
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(dpy_, id, &attributes) != 0;
 }
 
 void X11User::SetConnectionLostHandler(ConnectionLostHandler handler) {

@@ -52,6 +52,7 @@ public:
                           std::uint32_t time) override;
 
     int GetSystemMetrics(int index) override;
+    bool IsWindow(WindowHandle window) override;
 
     void SetConnectionLostHandler(ConnectionLostHandler handler) override;
 

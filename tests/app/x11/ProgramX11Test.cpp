@@ -196,6 +196,29 @@ TEST_F(ProgramTest, TaskListNamesTheProgramByItsTitle) {
     EXPECT_NE(names.find("WM_ICON_NAME(STRING) = \"QMK1.0\""), std::string::npos) << names;
 }
 
+// Another program destroys the window (xdotool windowclose): the program
+// ends as when the window is closed, whether it was idle or in a run, and
+// shows no box for a window that is gone.
+TEST_F(ProgramTest, WindowDestroyedByAnotherProgramEndsItWithExitCodeZero) {
+    for (const bool duringRun : {false, true}) {
+        SCOPED_TRACE(duringRun ? "during a run" : "idle");
+        child_ = StartProgram(Display().c_str());
+        const std::string window = WaitForWindow(Display());
+        ASSERT_FALSE(window.empty());
+        if (duringRun) {
+            ASSERT_EQ(std::system(("DISPLAY=" + Display() + " xdotool key Return").c_str()), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        }
+        ASSERT_EQ(std::system(("DISPLAY=" + Display() + " xdotool windowclose " + window).c_str()), 0);
+        EXPECT_EQ(WaitExit(child_, std::chrono::seconds(15)), 0);
+        const std::string errors = ReadFile(child_.StderrPath);
+        EXPECT_LE(std::count(errors.begin(), errors.end(), '\n'), duringRun ? 1 : 0) << errors;
+        Kill(child_);
+        ::unlink(child_.StderrPath.c_str());
+        child_ = Child{};
+    }
+}
+
 TEST_F(ProgramTest, WithoutADisplayTheStartFailsWithExitCodeOne) {
     child_ = StartProgram(nullptr);
     EXPECT_EQ(WaitExit(child_, std::chrono::seconds(10)), 1);
