@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -175,6 +176,10 @@ X11User::X11User(X11Display& display) : display_(display), dpy_(display.Dpy()) {
     netWmState_ = display_.InternAtom("_NET_WM_STATE");
     netWmStateModal_ = display_.InternAtom("_NET_WM_STATE_MODAL");
     netActiveWindow_ = display_.InternAtom("_NET_ACTIVE_WINDOW");
+    netSupported_ = display_.InternAtom("_NET_SUPPORTED");
+    netSupportingWmCheck_ = display_.InternAtom("_NET_SUPPORTING_WM_CHECK");
+    netRequestFrameExtents_ = display_.InternAtom("_NET_REQUEST_FRAME_EXTENTS");
+    netFrameExtents_ = display_.InternAtom("_NET_FRAME_EXTENTS");
     motifWmHints_ = display_.InternAtom("_MOTIF_WM_HINTS");
     utf8String_ = display_.InternAtom("UTF8_STRING");
     targets_ = display_.InternAtom("TARGETS");
@@ -297,22 +302,31 @@ void X11User::SetTopLevelProperties(Window window, const CreateWindowParams& par
         XChangeProperty(dpy_, window, netWmState_, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&state), 1);
     }
-    if ((params.Style & ws::DialogFrame) != 0) {
-        long motif[5] = {MwmHintsFunctions | MwmHintsDecorations, MwmFuncMove | MwmFuncClose,
-                         MwmDecorBorder | MwmDecorTitle | MwmDecorMenu, 0, 0};
-        XChangeProperty(dpy_, window, motifWmHints_, motifWmHints_, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(motif), 5);
-    }
+    if ((params.Style & ws::DialogFrame) != 0) SetDialogFrameHints(window);
+}
+
+void X11User::SetDialogFrameHints(Window window) {
+    long motif[5] = {MwmHintsFunctions | MwmHintsDecorations, MwmFuncMove | MwmFuncClose,
+                     MwmDecorBorder | MwmDecorTitle | MwmDecorMenu, 0, 0};
+    XChangeProperty(dpy_, window, motifWmHints_, motifWmHints_, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(motif), 5);
 }
 
 // The window lands where the program places it (US/P position), and a
-// dialog frame cannot be resized: minimum = maximum = size.
+// dialog frame cannot be resized: minimum = maximum = size. The program
+// places the client area inside the frame it was told of, so with a known
+// frame the client stays where asked (static gravity); otherwise the frame
+// goes there, which keeps its title bar on the screen.
 void X11User::SetSizeHints(Window window, const WindowRecord& record, int x, int y) {
     XSizeHints* hints = XAllocSizeHints();
     if (hints == nullptr) return;
     hints->flags = USPosition | PPosition | USSize | PSize;
     hints->x = x;
     hints->y = y;
+    if (frame_.has_value() && !frame_->Empty()) {
+        hints->flags |= PWinGravity;
+        hints->win_gravity = StaticGravity;
+    }
     hints->width = std::max(record.Width, 1);
     hints->height = std::max(record.Height, 1);
     if ((record.Style & ws::DialogFrame) != 0) {
@@ -793,11 +807,131 @@ int X11User::GetSystemMetrics(int index) {
     case metric::CxEdge:
     case metric::CyEdge:
         return 2;
-    // A window manager's frame is unknown before mapping, and without one
-    // the outer size is the client size.
+    // The dialog frame is the window manager's: the same width left and
+    // right, the title bar above. Without a window manager, or with one
+    // that does not tell, the outer size is the client size.
+    case metric::CxDlgFrame:
+        return WindowManagerFrame().Left;
+    case metric::CyDlgFrame:
+        return WindowManagerFrame().Bottom;
+    case metric::CyCaption:
+        return std::max(0, WindowManagerFrame().Top - WindowManagerFrame().Bottom);
     default:
         return 0;
     }
+}
+
+const X11User::FrameExtents& X11User::WindowManagerFrame() {
+    if (!frame_) frame_ = AskForFrameExtents();
+    return *frame_;
+}
+
+// A window manager names itself on a window of its own, which names itself
+// too; a stale property left by one that has gone does not.
+bool X11User::WindowManagerSupports(Atom feature) {
+    auto readAtoms = [this](Window window, Atom property, Atom type) {
+        std::vector<long> values;
+        Atom actual = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(dpy_, window, property, 0, 4096, False, type, &actual, &format,
+                               &count, &after, &data) == Success &&
+            data != nullptr) {
+            if (actual == type && format == 32) {
+                const auto* items = reinterpret_cast<const long*>(data);
+                values.assign(items, items + count);
+            }
+            XFree(data);
+        }
+        return values;
+    };
+    const std::vector<long> check = readAtoms(display_.Root(), netSupportingWmCheck_, XA_WINDOW);
+    if (check.size() != 1) return false;
+    const auto wm = static_cast<Window>(check[0]);
+    // The named window may be gone: its BadWindow is one of those that mean nothing.
+    const std::vector<long> self = readAtoms(wm, netSupportingWmCheck_, XA_WINDOW);
+    if (self.size() != 1 || static_cast<Window>(self[0]) != wm) return false;
+    const std::vector<long> supported = readAtoms(display_.Root(), netSupported_, XA_ATOM);
+    return std::find(supported.begin(), supported.end(), static_cast<long>(feature)) !=
+           supported.end();
+}
+
+namespace {
+
+struct PropertyWanted {
+    Window Of;
+    Atom Name;
+};
+
+Bool IsPropertyChange(Display*, XEvent* event, XPointer wanted) {
+    const auto* w = reinterpret_cast<const PropertyWanted*>(wanted);
+    return event->type == PropertyNotify && event->xproperty.window == w->Of &&
+           event->xproperty.atom == w->Name;
+}
+
+// A window manager that says it answers does so at once; one that does
+// not must not hold up the start for long.
+constexpr auto FrameAnswerTime = std::chrono::milliseconds(500);
+
+}  // namespace
+
+// The frame is known before the first window shows: the window manager is
+// asked for the frame it would give an unmapped window with the program's
+// hints (_NET_REQUEST_FRAME_EXTENTS), and answers on that window. Other
+// events stay queued in their order meanwhile.
+X11User::FrameExtents X11User::AskForFrameExtents() {
+    FrameExtents frame;
+    if (!WindowManagerSupports(netRequestFrameExtents_)) return frame;
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    const Window probe = XCreateWindow(dpy_, display_.Root(), 0, 0, 1, 1, 0, CopyFromParent,
+                                       InputOutput, CopyFromParent, CWEventMask, &attributes);
+    long type = static_cast<long>(netWmWindowTypeNormal_);
+    XChangeProperty(dpy_, probe, netWmWindowType_, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+    SetDialogFrameHints(probe);
+
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = probe;
+    request.xclient.message_type = netRequestFrameExtents_;
+    request.xclient.format = 32;
+    XSendEvent(dpy_, display_.Root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &request);
+    XFlush(dpy_);
+
+    PropertyWanted wanted{probe, netFrameExtents_};
+    XEvent answer;
+    bool answered = false;
+    const auto deadline = std::chrono::steady_clock::now() + FrameAnswerTime;
+    while (!(answered = XCheckIfEvent(dpy_, &answer, &IsPropertyChange,
+                                      reinterpret_cast<XPointer>(&wanted)) != 0)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+        poll(&p, 1, static_cast<int>(left.count()));
+    }
+    Atom actual = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (answered &&
+        XGetWindowProperty(dpy_, probe, netFrameExtents_, 0, 4, False, XA_CARDINAL, &actual,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        if (format == 32 && count == 4) {
+            const auto* v = reinterpret_cast<const long*>(data);
+            const auto width = [](long value) {
+                return static_cast<std::int32_t>(std::clamp(value, 0L, 1000L));
+            };
+            frame = {width(v[0]), width(v[1]), width(v[2]), width(v[3])};
+        }
+        XFree(data);
+    }
+    XDestroyWindow(dpy_, probe);
+    return frame;
 }
 
 // A round trip: the server knows at once what the events tell later. The

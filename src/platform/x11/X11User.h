@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -73,6 +74,12 @@ private:
         bool Active = false;
         std::string Text;  // code page 932
     };
+    // The window manager's frame around a window like the program's: the
+    // widths of its left, right, top (with the title bar) and bottom edges.
+    struct FrameExtents {
+        std::int32_t Left = 0, Right = 0, Top = 0, Bottom = 0;
+        bool Empty() const { return Left == 0 && Right == 0 && Top == 0 && Bottom == 0; }
+    };
     struct OwnedSelection {
         Window Owner = 0;
         Time Since = CurrentTime;
@@ -91,6 +98,10 @@ private:
     void ApplyFocus(Window window, WindowRecord& record);
     void ForgetWindow(Window window);
 
+    const FrameExtents& WindowManagerFrame();
+    bool WindowManagerSupports(Atom feature);
+    FrameExtents AskForFrameExtents();
+    void SetDialogFrameHints(Window window);
     bool Viewable(Window window);
     bool TakeInvalidated(Message& message);
 
@@ -110,10 +121,13 @@ private:
     // ordered by window so paints come out in a steady order.
     std::map<Window, Rect> invalid_;
     OwnedSelection selections_[2];
+    // Asked once, when the framework first needs the frame's size.
+    std::optional<FrameExtents> frame_;
 
     Atom wmProtocols_, wmDeleteWindow_, wmClientLeader_, netWmName_, netWmIconName_, netWmIcon_,
         netWmPid_, netWmWindowType_, netWmWindowTypeDialog_, netWmWindowTypeNormal_, netWmState_,
-        netWmStateModal_, netActiveWindow_, motifWmHints_, utf8String_, targets_, text_,
+        netWmStateModal_, netActiveWindow_, netSupported_, netSupportingWmCheck_,
+        netRequestFrameExtents_, netFrameExtents_, motifWmHints_, utf8String_, targets_, text_,
         timestamp_, clipboard_;
 
     XErrorHandler previousErrorHandler_ = nullptr;
