@@ -9,7 +9,7 @@ packages=(
   libx11-dev libxft-dev libfontconfig-dev libxres-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils python3
-  fonts-ipafont-gothic locales
+  fonts-horai-umefont locales
   openbox
 )
 locales=(en_US.UTF-8 ja_JP.UTF-8 de_DE.UTF-8)
