@@ -32,12 +32,16 @@ constexpr std::size_t ProgramNameLimit = 63;
 // QMK1.0
 constexpr char ApplicationTitleText[] = "QMK1.0";
 
-// The X server went away: the session is over, as at a log-off. Nothing of
-// the connection can be used any more (not even to close it), so the
-// program leaves at once, without FormClose, with its output written.
+// The X server went away. Nothing of the connection can be used any more
+// (not even to close it), so the program leaves at once, without
+// FormClose, with its output written; a line on standard error and the
+// status 1 tell a script that the program did not end by its window.
 [[noreturn]] void ConnectionLost() {
     std::fflush(nullptr);
-    ::_exit(0);
+    static constexpr char text[] = "qmk: lost the connection to the X server\n";
+    const ssize_t written = ::write(STDERR_FILENO, text, sizeof text - 1);
+    (void)written;
+    ::_exit(1);
 }
 
 // Display names come from the environment; the message keeps the printable

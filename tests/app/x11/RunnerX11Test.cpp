@@ -247,6 +247,29 @@ TEST_F(RunnerX11Test, PrivateServerTakesTheChosenDepthAndDpi) {
     EXPECT_TRUE(std::regex_match(doc["runs"][0]["cpu"]["line"].get<std::string>(), CpuLine));
 }
 
+TEST_F(RunnerX11Test, AWindowDestroyedByAnotherProgramIsNamedAsTheCause) {
+    const std::string display = std::getenv("DISPLAY");
+    RunnerProcess runner({"--runs", "2"}, display.c_str());
+    std::string window;
+    {
+        FILE* search = popen(("DISPLAY=" + display +
+                              " timeout 20 xdotool search --sync --onlyvisible --name Plimbo 2>/dev/null")
+                                 .c_str(),
+                             "r");
+        ASSERT_NE(search, nullptr);
+        char line[64] = {};
+        if (std::fgets(line, sizeof line, search) != nullptr) window = line;
+        pclose(search);
+    }
+    while (!window.empty() && window.back() == '\n') window.pop_back();
+    ASSERT_FALSE(window.empty());
+    std::this_thread::sleep_for(1000ms);  // into the first run
+    ASSERT_EQ(std::system(("DISPLAY=" + display + " xdotool windowclose " + window).c_str()), 0);
+    const Finished done = runner.Wait(30s);
+    EXPECT_EQ(done.ExitCode, 1);
+    EXPECT_EQ(done.Err, "qmk-run: the main window was destroyed by another program\n");
+}
+
 struct SignalCase {
     int Signal;
     int ExitCode;
