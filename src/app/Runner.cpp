@@ -1,6 +1,5 @@
 #include "app/Runner.h"
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -8,7 +7,6 @@
 #include <optional>
 #include <string>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "app/QMKForm.h"
@@ -32,20 +30,6 @@ namespace {
 constexpr int PrivateServerDepth = 24;
 constexpr int PrivateServerDpi = 96;
 
-// The private server's pid, for the ways out that skip destructors (a
-// signal, a lost connection); -1 while there is none to stop.
-std::atomic<pid_t> PrivateServerPid{-1};
-static_assert(std::atomic<pid_t>::is_always_lock_free);
-
-// Safe inside a signal handler: only kill, waitpid and atomics.
-void StopPrivateServerNow() {
-    const pid_t pid = PrivateServerPid.exchange(-1);
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-}
-
 void WriteError(const char* text) {
     std::size_t length = 0;
     while (text[length] != '\0') ++length;
@@ -58,7 +42,7 @@ void WriteError(const char* text) {
 }
 
 extern "C" void OnTerminatingSignal(int signal) {
-    StopPrivateServerNow();
+    platform::XvfbServer::StopAllNow();
     ::_exit(128 + signal);
 }
 
@@ -67,7 +51,7 @@ extern "C" void OnTerminatingSignal(int signal) {
 [[noreturn]] void OnConnectionLost() {
     std::fflush(stdout);
     WriteError("qmk-run: lost the connection to the X server\n");
-    StopPrivateServerNow();
+    platform::XvfbServer::StopAllNow();
     ::_exit(RunnerExitFailure);
 }
 
@@ -79,28 +63,15 @@ void InstallSignalHandlers() {
 }
 
 // An Xvfb of the runner's own, stopped on every way out: by its destructor
-// on a normal end or an error, by the handlers on a signal or a lost
-// connection, and by the kernel (PR_SET_PDEATHSIG) if the runner is killed.
+// on a normal end or an error, by StopAllNow on a signal or a lost
+// connection (it knows the server from the fork on), and by the kernel
+// (PR_SET_PDEATHSIG) if the runner is killed.
 class TPrivateServer {
 public:
     TPrivateServer(int depth, int dpi) : server_(Options(depth, dpi)) {
-        PrivateServerPid = server_.Pid();
-        try {
-            const platform::x11::X11Display display(server_.DisplayName().c_str());
-            platform::x11::SetXftDpi(display, dpi);
-        } catch (...) {
-            // server_ stops it on the way out; its pid must not be
-            // signalled again after that.
-            PrivateServerPid = -1;
-            throw;
-        }
+        const platform::x11::X11Display display(server_.DisplayName().c_str());
+        platform::x11::SetXftDpi(display, dpi);
     }
-    ~TPrivateServer() {
-        PrivateServerPid = -1;
-        server_.Stop();
-    }
-    TPrivateServer(const TPrivateServer&) = delete;
-    TPrivateServer& operator=(const TPrivateServer&) = delete;
 
     const std::string& DisplayName() const { return server_.DisplayName(); }
 

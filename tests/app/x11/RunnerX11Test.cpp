@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <poll.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,8 +58,10 @@ std::string ReadAll(int fd) {
 // PATH replaced when one is given.
 class RunnerProcess {
 public:
+    // inChild runs in the child before the exec (signal dispositions,
+    // limits: what qmk-run inherits from whoever starts it).
     RunnerProcess(const std::vector<std::string>& arguments, const char* display,
-                  const char* path = nullptr) {
+                  const char* path = nullptr, const std::function<void()>& inChild = {}) {
         int out[2], err[2];
         if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
         pid_ = fork();
@@ -66,6 +71,7 @@ public:
             if (display != nullptr) setenv("DISPLAY", display, 1);
             else unsetenv("DISPLAY");
             if (path != nullptr) setenv("PATH", path, 1);
+            if (inChild) inChild();
             std::vector<char*> argv{const_cast<char*>(RunnerPath.c_str())};
             for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
@@ -337,13 +343,55 @@ TEST_F(RunnerX11Test, AnUnreachableDisplayFailsWithCodeOne) {
     EXPECT_EQ(done.Out, "");
 }
 
-TEST_F(RunnerX11Test, WithoutXvfbOnThePathFailsWithCodeOne) {
-    RunnerProcess runner({}, nullptr, "/nonexistent");
+TEST_F(RunnerX11Test, APrivateServerThatCannotStartSaysWhy) {
+    RunnerProcess missing({}, nullptr, "/nonexistent");
+    const Finished notFound = missing.Wait(30s);
+    EXPECT_EQ(notFound.ExitCode, 1);
+    EXPECT_EQ(notFound.Err,
+              "qmk-run: cannot start a private X server: Xvfb was not found on PATH (is it installed?)\n");
+    EXPECT_EQ(notFound.Out, "");
+
+    // Out of file descriptors is not "not installed".
+    RunnerProcess starved({}, nullptr, nullptr, [] {
+        const rlimit few{4, 4};
+        setrlimit(RLIMIT_NOFILE, &few);
+    });
+    const Finished noFiles = starved.Wait(30s);
+    EXPECT_EQ(noFiles.ExitCode, 1);
+    EXPECT_EQ(noFiles.Err.rfind("qmk-run: cannot start a private X server: ", 0), 0u) << noFiles.Err;
+    EXPECT_NE(noFiles.Err.find("Too many open files"), std::string::npos) << noFiles.Err;
+    EXPECT_EQ(Lines(noFiles.Err).size(), 1u) << noFiles.Err;
+}
+
+// A wrapper on PATH in place of Xvfb that is slow to start and has a child
+// of its own: a signal while the runner still waits for the display must
+// stop the whole group, not leave it to the kernel's parent-death signal
+// (which reaches the wrapper alone).
+TEST_F(RunnerX11Test, ASignalDuringTheServersStartStopsItsWholeGroup) {
+    char name[] = "/tmp/qmk-slow-xvfb-XXXXXX";
+    const std::string folder = mkdtemp(name);
+    std::ofstream(folder + "/Xvfb") << "#!/bin/sh\nsleep 30 &\necho $! > \"" << folder
+                                     << "/child\"\nsleep 30\n";
+    chmod((folder + "/Xvfb").c_str(), 0755);
+    const std::string path = folder + ":/usr/bin:/bin";
+    RunnerProcess runner({}, nullptr, path.c_str());
+    pid_t child = 0;
+    for (int i = 0; i < 500 && child <= 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+        std::ifstream(folder + "/child") >> child;
+    }
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(kill(runner.Pid(), SIGTERM), 0);
     const Finished done = runner.Wait(30s);
-    EXPECT_EQ(done.ExitCode, 1);
-    EXPECT_EQ(done.Err.rfind("qmk-run: cannot start a private X server: ", 0), 0u) << done.Err;
-    EXPECT_EQ(Lines(done.Err).size(), 1u) << done.Err;
-    EXPECT_EQ(done.Out, "");
+    EXPECT_EQ(done.ExitCode, 143);
+    bool gone = false;
+    for (int i = 0; i < 300 && !gone; ++i) {
+        gone = !Alive(child);
+        if (!gone) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(gone) << "the wrapper's child outlived the runner";
+    if (!gone) kill(child, SIGKILL);
+    std::system(("rm -rf '" + folder + "'").c_str());
 }
 
 TEST_F(RunnerX11Test, HelpAndVersionNeedNoDisplay) {
