@@ -11,6 +11,7 @@
 #include <X11/Xft/Xft.h>
 
 #include "platform/SystemColors.h"
+#include "platform/x11/X11ErrorTrap.h"
 
 namespace qmk::platform::x11 {
 
@@ -109,41 +110,6 @@ XRectangle ToXRectangle(const Rect& r) {
         static_cast<std::int64_t>(r.Bottom) - r.Top, 0, USHRT_MAX));
     return x;
 }
-
-// Catches the X errors of the requests made while it lives (the calls it
-// guards are round trips, so their errors have arrived by the time it
-// ends); errors of earlier requests go on to the handler that was set.
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display)
-        : serial_(NextRequest(display)), outer_(active_) {
-        previous_ = XSetErrorHandler(&Handle);
-        active_ = this;
-    }
-    ~ErrorTrap() {
-        XSetErrorHandler(previous_);
-        active_ = outer_;
-    }
-    ErrorTrap(const ErrorTrap&) = delete;
-    ErrorTrap& operator=(const ErrorTrap&) = delete;
-    bool Failed() const { return failed_; }
-
-private:
-    static int Handle(Display* display, XErrorEvent* error) {
-        ErrorTrap* trap = active_;
-        if (trap != nullptr && error->serial >= trap->serial_) {
-            trap->failed_ = true;
-            return 0;
-        }
-        return trap != nullptr && trap->previous_ != nullptr ? trap->previous_(display, error) : 0;
-    }
-
-    static inline ErrorTrap* active_ = nullptr;
-    unsigned long serial_;
-    ErrorTrap* outer_;
-    XErrorHandler previous_ = nullptr;
-    bool failed_ = false;
-};
 
 }  // namespace
 
@@ -358,6 +324,12 @@ void X11Gdi::MakeGc(DcRecord& dc) {
     if (dc.Clipped) ApplyClip(dc);
 }
 
+void X11Gdi::DiscardNewDc(DcRecord* dc) {
+    if (dc->Gc != nullptr) XFreeGC(dpy_, dc->Gc);
+    dcs_.erase(dc);
+    delete dc;
+}
+
 void X11Gdi::FreeDc(DcRecord* dc) {
     if (dc->Bitmap != nullptr) --dc->Bitmap->Selections;
     --dc->Pen->Selections;
@@ -389,19 +361,26 @@ DcHandle X11Gdi::GetDC(WindowHandle window) {
         dc = NewDc(ScreenDc, 0, display_.Root(), display_.Depth(), display_.ScreenWidth(),
                    display_.ScreenHeight());
     } else {
+        // The GC is made before the geometry is asked, so the one round
+        // trip of the question also brings any error of the GC's creation.
+        ErrorTrap trap(dpy_);
+        dc = NewDc(WindowDc, static_cast<Window>(window), static_cast<Window>(window),
+                   display_.Depth(), 0, 0);
         Window root = 0;
         int x = 0, y = 0;
         unsigned width = 0, height = 0, border = 0, depth = 0;
-        {
-            ErrorTrap trap(dpy_);
-            if (!XGetGeometry(dpy_, static_cast<Window>(window), &root, &x, &y, &width, &height,
-                              &border, &depth) ||
-                trap.Failed())
-                return 0;
+        if (!XGetGeometry(dpy_, static_cast<Window>(window), &root, &x, &y, &width, &height,
+                          &border, &depth) ||
+            trap.Failed()) {
+            DiscardNewDc(dc);
+            trap.Sync();
+            return 0;
         }
-        dc = NewDc(WindowDc, static_cast<Window>(window), static_cast<Window>(window),
-                   static_cast<int>(depth), static_cast<std::int32_t>(width),
-                   static_cast<std::int32_t>(height));
+        dc->Depth = static_cast<int>(depth);
+        dc->GcDepth = dc->Depth;
+        dc->Format = FormatOf(dc->Depth);
+        dc->Surface = {0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+        dc->UpdateVisible();
     }
     ++dc->Pen->Selections;
     ++dc->Brush->Selections;
@@ -419,7 +398,17 @@ int X11Gdi::ReleaseDC(WindowHandle window, DcHandle dc) {
 }
 
 DcHandle X11Gdi::CreateCompatibleDC(DcHandle) {
-    DcRecord* dc = NewDc(MemoryDc, 0, stockBitmap_->Id, stockBitmap_->Depth, 1, 1);
+    DcRecord* dc = nullptr;
+    {
+        // A server out of memory refuses the GC; the caller is told by a 0.
+        ErrorTrap trap(dpy_);
+        dc = NewDc(MemoryDc, 0, stockBitmap_->Id, stockBitmap_->Depth, 1, 1);
+        if (trap.Sync()) {
+            DiscardNewDc(dc);
+            trap.Sync();
+            return 0;
+        }
+    }
     dc->Bitmap = stockBitmap_.get();
     ++dc->Bitmap->Selections;
     ++dc->Pen->Selections;
@@ -438,6 +427,16 @@ bool X11Gdi::DeleteDC(DcHandle dc) {
 // ---------------------------------------------------------------------------
 // Objects
 
+// The server makes a pixmap only when it has the memory for it; without
+// the round trip a refused one would surface later as an error of some
+// drawing request, and the caller would draw into nothing.
+Pixmap X11Gdi::NewPixmap(std::int32_t width, std::int32_t height, int depth) {
+    ErrorTrap trap(dpy_);
+    const Pixmap pixmap = XCreatePixmap(dpy_, display_.Root(), static_cast<unsigned>(width),
+                                        static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    return trap.Sync() ? 0 : pixmap;
+}
+
 ObjectHandle X11Gdi::CreateCompatibleBitmap(DcHandle dc, std::int32_t width, std::int32_t height) {
     if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide) return 0;
     int depth = display_.Depth();
@@ -448,8 +447,7 @@ ObjectHandle X11Gdi::CreateCompatibleBitmap(DcHandle dc, std::int32_t width, std
     // An empty request still gets a bitmap, of one pixel, as it always has.
     const std::int32_t w = std::max(width, 1), h = std::max(height, 1);
     auto bitmap = std::make_unique<BitmapRecord>();
-    bitmap->Id = XCreatePixmap(dpy_, display_.Root(), static_cast<unsigned>(w),
-                               static_cast<unsigned>(h), static_cast<unsigned>(depth));
+    bitmap->Id = NewPixmap(w, h, depth);
     if (bitmap->Id == 0) return 0;
     bitmap->Width = w;
     bitmap->Height = h;
@@ -464,8 +462,7 @@ ObjectHandle X11Gdi::CreateBitmap(std::int32_t width, std::int32_t height, std::
     const bool mono = planes * bitsPerPixel == 1;
     const int depth = mono ? 1 : display_.Depth();
     auto bitmap = std::make_unique<BitmapRecord>();
-    bitmap->Id = XCreatePixmap(dpy_, display_.Root(), static_cast<unsigned>(width),
-                               static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    bitmap->Id = NewPixmap(width, height, depth);
     if (bitmap->Id == 0) return 0;
     bitmap->Width = width;
     bitmap->Height = height;
