@@ -209,6 +209,41 @@ ObjectHandle AsHandle(T* record) {
     return reinterpret_cast<ObjectHandle>(static_cast<X11Gdi::ObjectRecord*>(record));
 }
 
+// One block copy in device coordinates, as the protocol takes it.
+struct CopyArea {
+    int SourceX = 0, SourceY = 0;
+    unsigned Width = 0, Height = 0;
+    int X = 0, Y = 0;
+};
+
+// The protocol carries positions in 16 bits, so a copy to (65536, 65536)
+// would land at (0, 0). The copy is cut, in 64-bit arithmetic, to what the
+// destination shows (its surface and clip) and what the source surface
+// holds; what is left fits the protocol. False when nothing is left.
+bool ClipCopy(const X11Gdi::DcRecord& d, const X11Gdi::DcRecord& s, std::int64_t x,
+              std::int64_t y, std::int64_t width, std::int64_t height, std::int64_t sourceX,
+              std::int64_t sourceY, CopyArea& area) {
+    const std::int64_t visibleLeft = d.VisibleLeft, visibleTop = d.VisibleTop;
+    const std::int64_t visibleRight = visibleLeft + d.VisibleWidth;
+    const std::int64_t visibleBottom = visibleTop + d.VisibleHeight;
+    const std::int64_t first = std::max<std::int64_t>(
+        {0, visibleLeft - x, static_cast<std::int64_t>(s.Surface.Left) - sourceX});
+    const std::int64_t last = std::min<std::int64_t>(
+        {width, visibleRight - x, static_cast<std::int64_t>(s.Surface.Right) - sourceX});
+    const std::int64_t top = std::max<std::int64_t>(
+        {0, visibleTop - y, static_cast<std::int64_t>(s.Surface.Top) - sourceY});
+    const std::int64_t bottom = std::min<std::int64_t>(
+        {height, visibleBottom - y, static_cast<std::int64_t>(s.Surface.Bottom) - sourceY});
+    if (last <= first || bottom <= top) return false;
+    area.X = static_cast<int>(x + first);
+    area.Y = static_cast<int>(y + top);
+    area.SourceX = static_cast<int>(sourceX + first);
+    area.SourceY = static_cast<int>(sourceY + top);
+    area.Width = static_cast<unsigned>(last - first);
+    area.Height = static_cast<unsigned>(bottom - top);
+    return true;
+}
+
 LogFont StockFontRequest(bool fixed) {
     LogFont f;
     f.Height = -12;
@@ -776,9 +811,13 @@ bool X11Gdi::StretchBlt(DcHandle dest, std::int32_t x, std::int32_t y, std::int3
         const DcRecord& s = *AsDc(source);
         if (s.Depth == d.Depth) {
             ApplyFunction(d, GXcopy);
-            XCopyArea(dpy_, s.Target, d.Target, d.Gc, sourceX + s.Origin.X, sourceY + s.Origin.Y,
-                      static_cast<unsigned>(width), static_cast<unsigned>(height),
-                      x + d.Origin.X, y + d.Origin.Y);
+            CopyArea area;
+            if (ClipCopy(d, s, std::int64_t{x} + d.Origin.X, std::int64_t{y} + d.Origin.Y, width,
+                         height, std::int64_t{sourceX} + s.Origin.X,
+                         std::int64_t{sourceY} + s.Origin.Y, area)) {
+                XCopyArea(dpy_, s.Target, d.Target, d.Gc, area.SourceX, area.SourceY, area.Width,
+                          area.Height, area.X, area.Y);
+            }
             return true;
         }
     }
@@ -787,19 +826,37 @@ bool X11Gdi::StretchBlt(DcHandle dest, std::int32_t x, std::int32_t y, std::int3
     DcRecord& s = *AsDc(source);
     int function = FunctionOfSourceRop(rop);
     if (function < 0) function = GXcopy;
-    const int dx = x + d.Origin.X, dy = y + d.Origin.Y;
-    const int sx = sourceX + s.Origin.X, sy = sourceY + s.Origin.Y;
+    const std::int64_t dx = std::int64_t{x} + d.Origin.X, dy = std::int64_t{y} + d.Origin.Y;
+    const std::int64_t sx = std::int64_t{sourceX} + s.Origin.X;
+    const std::int64_t sy = std::int64_t{sourceY} + s.Origin.Y;
     if (width == sourceWidth && height == sourceHeight) {
         if (width <= 0 || height <= 0) return width == 0 || height == 0;
-        if (s.Depth == d.Depth) {
+        if (s.Depth == d.Depth || s.Depth == 1) {
+            CopyArea area;
+            if (!ClipCopy(d, s, dx, dy, width, height, sx, sy, area)) return true;
+            if (s.Depth == 1) {
+                return CopyPlane(d, area.X, area.Y, static_cast<int>(area.Width),
+                                 static_cast<int>(area.Height), s, area.SourceX, area.SourceY,
+                                 function);
+            }
             ApplyFunction(d, function);
-            XCopyArea(dpy_, s.Target, d.Target, d.Gc, sx, sy, static_cast<unsigned>(width),
-                      static_cast<unsigned>(height), dx, dy);
+            XCopyArea(dpy_, s.Target, d.Target, d.Gc, area.SourceX, area.SourceY, area.Width,
+                      area.Height, area.X, area.Y);
             return true;
         }
-        if (s.Depth == 1) return CopyPlane(d, dx, dy, width, height, s, sx, sy, function);
     }
-    return StretchSlow(d, dx, dy, width, height, s, sx, sy, sourceWidth, sourceHeight, function);
+    // A stretch reads the source through the client; one that lands wholly
+    // outside the destination's 32-bit range of pixels changes nothing.
+    const std::int64_t left = std::min(dx, dx + width), top = std::min(dy, dy + height);
+    const std::int64_t span = std::abs(std::int64_t{width}), rows = std::abs(std::int64_t{height});
+    if (left >= d.Surface.Right || top >= d.Surface.Bottom || left + span <= d.Surface.Left ||
+        top + rows <= d.Surface.Top || sx < INT_MIN || sx > INT_MAX || sy < INT_MIN ||
+        sy > INT_MAX || dx < INT_MIN || dx > INT_MAX || dy < INT_MIN || dy > INT_MAX) {
+        return true;
+    }
+    return StretchSlow(d, static_cast<int>(dx), static_cast<int>(dy), width, height, s,
+                       static_cast<int>(sx), static_cast<int>(sy), sourceWidth, sourceHeight,
+                       function);
 }
 
 // A 1-bit source onto a colour surface: white source pixels take the
