@@ -41,6 +41,12 @@ RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments)
 // RunnerUsageError when they were given and DISPLAY names a display.
 void CheckOptionsForDisplay(const RunnerOptions& options, const char* display);
 
+// A text from outside (an argument, an environment variable) as a message
+// can show it: in single quotes, with control characters, escape
+// sequences, invalid UTF-8 and invisible format characters written as
+// \xHH or \u{HHHH}, and anything over 60 bytes cut, with its length said.
+std::string QuotedArgument(std::string_view text);
+
 std::string RunnerUsageText();
 std::string RunnerVersionText(std::string_view version);
 
