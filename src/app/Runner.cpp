@@ -19,6 +19,7 @@
 #include "platform/posix/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Resources.h"
+#include "platform/x11/X11User.h"
 #include "runtime/Cp932.h"
 #include "runtime/LocaleSettings.h"
 #include "ui/Application.h"
@@ -48,6 +49,7 @@ extern "C" void OnTerminatingSignal(int signal) {
 
 // The X server went away in the middle of something: there is no
 // connection left to close, so the runner stops what it started and leaves.
+// Installed before the first X call, so the rule holds for the start too.
 [[noreturn]] void OnConnectionLost() {
     std::fflush(stdout);
     WriteError("qmk-run: lost the connection to the X server\n");
@@ -119,15 +121,15 @@ int Execute(const RunnerOptions& options, const BuildFacts& build) {
     std::vector<RunRecord> runs;
     EnvironmentFacts environment;
     {
-        TProgram program;
+        // The desktop program takes a lost server for the end of the
+        // session; for the runner it is a failed run, from the first X
+        // call of the start on.
+        TProgram program(&OnConnectionLost);
         try {
             program.Start(display.c_str());
         } catch (const std::exception& error) {
             throw RunnerRunError(RunnerErrorText(error));
         }
-        // The desktop program takes a lost server for the end of the
-        // session; for the runner it is a failed run.
-        platform::UserApi().SetConnectionLostHandler(&OnConnectionLost);
         trap.ThrowIfCaught();
 
         TApplication& application = program.Application();
@@ -180,7 +182,9 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
         return RunnerExitUsage;
     }
 
+    // Before the first X call, the private server's included.
     InstallSignalHandlers();
+    platform::x11::SetProcessConnectionLostHandler(&OnConnectionLost);
     try {
         return Execute(options, build);
     } catch (const std::exception& error) {

@@ -734,4 +734,9 @@ void X11User::SetConnectionLostHandler(ConnectionLostHandler handler) {
     connectionLostHandler = handler;
 }
 
+void SetProcessConnectionLostHandler(User::ConnectionLostHandler handler) {
+    connectionLostHandler = handler;
+    XSetIOErrorHandler(OnIoError);
+}
+
 }  // namespace qmk::platform::x11
