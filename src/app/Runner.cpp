@@ -60,8 +60,16 @@ extern "C" void OnTerminatingSignal(int signal) {
 void InstallSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = &OnTerminatingSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+    sigfillset(&action.sa_mask);
+    // SIGPIPE: standard output went to a reader that left (qmk-run | head);
+    // the server is stopped before the runner goes the usual way.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+        struct sigaction current {};
+        // A signal ignored on entry stays ignored: `nohup qmk-run` must
+        // not end at the hang-up that nohup was asked to shield it from.
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 // An Xvfb of the runner's own, stopped on every way out: by its destructor

@@ -198,7 +198,8 @@ std::string RunnerUsageText() {
            "ends; --display-depth and --dpi apply only to that server.\n"
            "\n"
            "Exit status: 0 success, 1 a run or the start failed, 2 bad command line,\n"
-           "129, 130, 143 ended by SIGHUP, SIGINT, SIGTERM.\n";
+           "129, 130, 141, 143 ended by SIGHUP, SIGINT, SIGPIPE, SIGTERM. A signal that\n"
+           "was ignored when qmk-run started (nohup) stays ignored.\n";
 }
 
 std::string RunnerVersionText(std::string_view version) {

@@ -258,12 +258,22 @@ struct SignalCase {
     int ExitCode;
 };
 
+// Neither the server's socket nor its lock file is left behind.
+void ExpectNoLeftovers(const std::string& display) {
+    const std::string number = display.substr(1);
+    struct stat info {};
+    EXPECT_NE(stat(("/tmp/.X11-unix/X" + number).c_str(), &info), 0) << "socket of " << display << " left";
+    EXPECT_NE(stat(("/tmp/.X" + number + "-lock").c_str(), &info), 0) << "lock of " << display << " left";
+}
+
 TEST_F(RunnerX11Test, ASignalStopsItsServerAndEndsWithTheSignalsCode) {
-    for (const SignalCase c : {SignalCase{SIGINT, 130}, SignalCase{SIGTERM, 143}}) {
+    for (const SignalCase c : {SignalCase{SIGINT, 130}, SignalCase{SIGTERM, 143}, SignalCase{SIGHUP, 129}}) {
         SCOPED_TRACE(c.Signal);
         RunnerProcess runner({"--runs", "3"}, nullptr);
         const std::optional<pid_t> server = runner.WaitForServer();
         ASSERT_TRUE(server.has_value());
+        const std::optional<std::string> display = DisplayOf(*server);
+        ASSERT_TRUE(display.has_value());
         // Well into the first run: the window is up and the CPU phase runs.
         std::this_thread::sleep_for(1500ms);
         ASSERT_EQ(kill(runner.Pid(), c.Signal), 0);
@@ -271,7 +281,22 @@ TEST_F(RunnerX11Test, ASignalStopsItsServerAndEndsWithTheSignalsCode) {
         EXPECT_EQ(done.ExitCode, c.ExitCode) << done.Err;
         EXPECT_EQ(done.Out, "");
         EXPECT_FALSE(Alive(*server)) << "Xvfb " << *server << " outlived the runner";
+        ExpectNoLeftovers(*display);
     }
+}
+
+// nohup qmk-run: a hang-up that was ignored when the runner started stays
+// ignored, and the run ends as usual.
+TEST_F(RunnerX11Test, AnIgnoredHangUpStaysIgnored) {
+    RunnerProcess runner({"--runs", "1"}, nullptr, nullptr, [] { signal(SIGHUP, SIG_IGN); });
+    const std::optional<pid_t> server = runner.WaitForServer();
+    ASSERT_TRUE(server.has_value());
+    std::this_thread::sleep_for(1500ms);
+    ASSERT_EQ(kill(runner.Pid(), SIGHUP), 0);
+    const Finished done = runner.Wait();
+    EXPECT_EQ(done.ExitCode, 0) << done.Err;
+    EXPECT_EQ(Lines(done.Out).size(), 2u) << done.Out;
+    EXPECT_FALSE(Alive(*server));
 }
 
 TEST_F(RunnerX11Test, LosingTheConnectionFailsTheRunAndStopsTheServer) {
