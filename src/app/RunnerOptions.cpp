@@ -12,6 +12,7 @@ constexpr int MaxDpi = 480;
 
 [[noreturn]] void Fail(const std::string& text) { throw RunnerUsageError("qmk-run: " + text); }
 
+constexpr int MaxTimeout = 86400;
 constexpr std::size_t ShownArgumentBytes = 60;
 
 std::string Quoted(std::string_view text) { return QuotedArgument(text); }
@@ -158,6 +159,14 @@ RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments)
                      std::to_string(MaxDpi) + ", got " + Quoted(text));
             }
             options.Dpi = dpi;
+        } else if (name == "--timeout") {
+            const std::string_view text = value();
+            const int seconds = NumberArgument(name, text);
+            if (seconds < 0 || seconds > MaxTimeout) {
+                Fail("--timeout must be between 0 and " + std::to_string(MaxTimeout) +
+                     " seconds, got " + Quoted(text));
+            }
+            options.TimeoutSeconds = seconds;
         } else if (!argument.empty() && argument[0] == '-') {
             Fail("unknown option " + Quoted(name) + " (see --help)");
         } else {
@@ -177,6 +186,7 @@ void CheckOptionsForDisplay(const RunnerOptions& options, const char* display) {
 
 std::string RunnerUsageText() {
     return "Usage: qmk-run [--runs N] [--json] [--display-depth 16|24] [--dpi N]\n"
+           "               [--timeout SECONDS]\n"
            "Runs the QMK benchmark in its main window, as a click on the start button\n"
            "does, and prints the two result lines of each run.\n"
            "\n"
@@ -189,7 +199,9 @@ std::string RunnerUsageText() {
            "  --display-depth N    depth of the private X server: 16 or 24 (default 24)\n"
            "  --dpi N              pixels per inch of the private X server, 48 to 480\n"
            "                       (default 96)\n"
-
+           "  --timeout SECONDS    give up when the start, one run or the close takes\n"
+           "                       longer than this, as when the X server stops\n"
+           "                       answering (default 60; 0: wait for ever)\n"
            "  --help, -h           show this text\n"
            "  --version            show the program's version\n"
            "\n"
@@ -197,9 +209,9 @@ std::string RunnerUsageText() {
            "private Xvfb (24-bit, 96 dpi unless chosen otherwise) and stops it when it\n"
            "ends; --display-depth and --dpi apply only to that server.\n"
            "\n"
-           "Exit status: 0 success, 1 a run or the start failed, 2 bad command line,\n"
-           "129, 130, 141, 143 ended by SIGHUP, SIGINT, SIGPIPE, SIGTERM. A signal that\n"
-           "was ignored when qmk-run started (nohup) stays ignored.\n";
+           "Exit status: 0 success, 1 a run or the start failed or timed out, 2 bad\n"
+           "command line, 129, 130, 141, 143 ended by SIGHUP, SIGINT, SIGPIPE, SIGTERM.\n"
+           "A signal that was ignored when qmk-run started (nohup) stays ignored.\n";
 }
 
 std::string RunnerVersionText(std::string_view version) {

@@ -18,6 +18,9 @@ struct RunnerOptions {
     // Format of the private X server; only given when the user chose it.
     std::optional<int> DisplayDepth;
     std::optional<int> Dpi;
+    // Longest a step (the start, one run, the close) may take before the
+    // runner gives up on a server that stopped answering; 0: no limit.
+    int TimeoutSeconds = 60;
 };
 
 inline constexpr int RunnerExitSuccess = 0;

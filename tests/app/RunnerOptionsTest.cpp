@@ -90,6 +90,10 @@ TEST(RunnerOptionsTest, RefusesWithOneLineNamingTheProblem) {
         {{"-r"}, "qmk-run: unknown option '-r' (see --help)"},
         {{"3"}, "qmk-run: unexpected argument '3' (see --help)"},
         {{"--runs", "2", "extra"}, "qmk-run: unexpected argument 'extra' (see --help)"},
+        {{"--timeout", "-1"}, "qmk-run: --timeout must be between 0 and 86400 seconds, got '-1'"},
+        {{"--timeout", "86401"}, "qmk-run: --timeout must be between 0 and 86400 seconds, got '86401'"},
+        {{"--timeout", "1m"}, "qmk-run: --timeout needs a number, got '1m'"},
+        {{"--timeout"}, "qmk-run: --timeout needs a number"},
         // What the user typed comes back quoted, never as raw control bytes.
         {{"--runs", "\x1b]0;owned\x07"}, "qmk-run: --runs needs a number, got '\\x1b]0;owned\\x07'"},
         {{"--\x1b[2J"}, "qmk-run: unknown option '--\\x1b[2J' (see --help)"},
@@ -103,6 +107,14 @@ TEST(RunnerOptionsTest, RefusesWithOneLineNamingTheProblem) {
             EXPECT_EQ(error.what(), c.Message);
         }
     }
+}
+
+TEST(RunnerOptionsTest, TimeoutDefaultsToAMinuteAndZeroMeansNone) {
+    EXPECT_EQ(ParseRunnerOptions({}).TimeoutSeconds, 60);
+    EXPECT_EQ(ParseRunnerOptions({"--timeout", "5"}).TimeoutSeconds, 5);
+    EXPECT_EQ(ParseRunnerOptions({"--timeout=0"}).TimeoutSeconds, 0);
+    EXPECT_EQ(ParseRunnerOptions({"--timeout", "86400"}).TimeoutSeconds, 86400);
+    EXPECT_NE(RunnerUsageText().find("--timeout SECONDS"), std::string::npos);
 }
 
 TEST(RunnerOptionsTest, QuotedArgumentsShowWhatIsThereWithoutActingOnTheTerminal) {

@@ -24,6 +24,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/posix/XvfbServer.h"
+
 // Last: Xlib defines macros (None, Bool) that the headers above use as names.
 #include <X11/Xlib.h>
 
@@ -297,6 +299,34 @@ TEST_F(RunnerX11Test, AnIgnoredHangUpStaysIgnored) {
     EXPECT_EQ(done.ExitCode, 0) << done.Err;
     EXPECT_EQ(Lines(done.Out).size(), 2u) << done.Out;
     EXPECT_FALSE(Alive(*server));
+}
+
+// A server that stops answering (here: stopped) would keep the runner
+// waiting for ever; the timeout ends it and names the step it was in.
+TEST_F(RunnerX11Test, AServerThatStopsAnsweringEndsInTheTimeout) {
+    RunnerProcess runner({"--runs", "2", "--timeout", "3"}, nullptr);
+    const std::optional<pid_t> server = runner.WaitForServer();
+    ASSERT_TRUE(server.has_value());
+    // Into the runs (a loaded machine may still be in the first).
+    std::this_thread::sleep_for(3s);
+    ASSERT_EQ(kill(*server, SIGSTOP), 0);
+    const Finished done = runner.Wait(60s);
+    EXPECT_EQ(done.ExitCode, 1);
+    EXPECT_TRUE(done.Err == "qmk-run: timed out after 3 s during run 1 of 2 (see --timeout)\n" ||
+                done.Err == "qmk-run: timed out after 3 s during run 2 of 2 (see --timeout)\n")
+        << done.Err;
+    EXPECT_FALSE(Alive(*server)) << "the stopped Xvfb outlived the runner";
+}
+
+TEST_F(RunnerX11Test, AGivenDisplayThatDoesNotAnswerEndsInTheTimeout) {
+    platform::XvfbServer stopped;
+    ASSERT_EQ(kill(stopped.Pid(), SIGSTOP), 0);
+    RunnerProcess runner({"--timeout", "2"}, stopped.DisplayName().c_str());
+    const Finished done = runner.Wait(60s);
+    kill(stopped.Pid(), SIGCONT);
+    EXPECT_EQ(done.ExitCode, 1);
+    EXPECT_EQ(done.Err, "qmk-run: timed out after 2 s while opening the main window on display '" +
+                            stopped.DisplayName() + "' (see --timeout)\n");
 }
 
 TEST_F(RunnerX11Test, LosingTheConnectionFailsTheRunAndStopsTheServer) {
