@@ -212,7 +212,7 @@ int Execute(const RunnerOptions& options, const BuildFacts& build) {
             StepTimer::Enter("during run " + std::to_string(run + 1) + " of " +
                              std::to_string(options.Runs));
             const auto [cpu, video] = ClickStartButton(application, form, trap);
-            runs.push_back({ReadLine(cpu, CpuLabel), ReadLine(video, VideoLabel)});
+            runs.push_back({ReadLine(cpu, CpuLabel), ReadLine(video, VideoLabel), OneMinuteLoad()});
             if (!options.Json) Print(RunText(runs.back()));
         }
 
@@ -232,6 +232,7 @@ int Execute(const RunnerOptions& options, const BuildFacts& build) {
     } else {
         Print(SummaryText(runs));
     }
+    if (const auto warning = BusyWarning(runs, ProcessorCount())) WriteError(warning->c_str());
     return RunnerExitSuccess;
 }
 

@@ -161,6 +161,14 @@ private:
 
 bool Alive(pid_t pid) { return kill(pid, 0) == 0; }
 
+std::string WithoutBusyWarning(const std::string& err) {
+    const std::string warning = "qmk-run: warning: the machine was busy ";
+    const std::size_t at = err.find(warning);
+    if (at == std::string::npos) return err;
+    const std::size_t end = err.find('\n', at);
+    return err.substr(0, at) + (end == std::string::npos ? "" : err.substr(end + 1));
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -217,7 +225,8 @@ TEST_F(RunnerX11Test, WithoutADisplayRunsOnItsOwnServerAndStopsIt) {
     ASSERT_TRUE(server.has_value()) << "no Xvfb child appeared";
     const Finished done = runner.Wait();
     EXPECT_EQ(done.ExitCode, 0) << done.Err;
-    EXPECT_EQ(done.Err, "");
+    // A loaded machine (as under ctest -j) adds the warning about it.
+    EXPECT_EQ(WithoutBusyWarning(done.Err), "");
     const std::vector<std::string> lines = Lines(done.Out);
     ASSERT_EQ(lines.size(), 2u) << done.Out;
     EXPECT_TRUE(std::regex_match(lines[0], CpuLine)) << lines[0];
@@ -242,6 +251,9 @@ TEST_F(RunnerX11Test, OnTheGivenDisplayPrintsOneJsonDocument) {
     EXPECT_EQ(doc["environment"]["dpi"], 96);
     EXPECT_FALSE(doc["environment"]["locale"]["time_pattern"].get<std::string>().empty());
     EXPECT_FALSE(doc["build"]["type"].get<std::string>().empty());
+    EXPECT_GT(doc["environment"]["processors"].get<int>(), 0);
+    EXPECT_GE(doc["environment"]["load_average_1min"].get<double>(), 0.0);
+    EXPECT_GE(run["load_average_1min"].get<double>(), 0.0);
 }
 
 TEST_F(RunnerX11Test, PrivateServerTakesTheChosenDepthAndDpi) {
