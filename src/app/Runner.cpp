@@ -118,15 +118,19 @@ void InstallSignalHandlers() {
     struct sigaction action {};
     action.sa_handler = &OnTerminatingSignal;
     sigfillset(&action.sa_mask);
-    // SIGPIPE: standard output went to a reader that left (qmk-run | head);
-    // the server is stopped before the runner goes the usual way.
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction current {};
         // A signal ignored on entry stays ignored: `nohup qmk-run` must
         // not end at the hang-up that nohup was asked to shield it from.
         if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) continue;
         ::sigaction(signal, &action, nullptr);
     }
+    // Xlib writes to the server's socket without shielding itself from
+    // SIGPIPE, so a connection that broke while a request was going out
+    // ended the runner silently with 141. Ignored, the write fails and the
+    // broken connection is reported as such; a reader of the output that
+    // left (qmk-run | head) makes the next result line fail to write.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 // An Xvfb of the runner's own, stopped on every way out: by its destructor

@@ -210,8 +210,8 @@ std::string RunnerUsageText() {
            "ends; --display-depth and --dpi apply only to that server.\n"
            "\n"
            "Exit status: 0 success, 1 a run or the start failed or timed out, 2 bad\n"
-           "command line, 129, 130, 141, 143 ended by SIGHUP, SIGINT, SIGPIPE, SIGTERM.\n"
-           "A signal that was ignored when qmk-run started (nohup) stays ignored.\n";
+           "command line, 129, 130, 143 ended by SIGHUP, SIGINT, SIGTERM. A signal\n"
+           "that was ignored when qmk-run started (nohup) stays ignored.\n";
 }
 
 std::string RunnerVersionText(std::string_view version) {

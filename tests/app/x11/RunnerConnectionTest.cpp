@@ -44,6 +44,9 @@ struct CutRule {
     int Opcode = AnyRequest;
     int Occurrence = 1;
     int After = AnyRequest;
+    // Instead of closing: stop reading from the runner but keep its socket
+    // open, so its next write fails (EPIPE) before any read can see the end.
+    bool RefuseWrites = false;
 };
 
 // Reads the client's side of the protocol far enough to find request
@@ -221,6 +224,11 @@ private:
                         if (!WriteAll(p.Server, buffer, pass)) closed[k] = true;
                         if (cut >= 0) {
                             cut_ = true;
+                            if (rule_.RefuseWrites) {
+                                shutdown(p.Client, SHUT_RD);
+                                refused_.push_back(p.Client);
+                                p.Client = -1;
+                            }
                             closed[k] = true;
                         }
                     }
@@ -232,7 +240,7 @@ private:
             }
             for (std::size_t k = pairs.size(); k-- > 0;) {
                 if (!closed[k]) continue;
-                close(pairs[k].Client);
+                if (pairs[k].Client >= 0) close(pairs[k].Client);
                 close(pairs[k].Server);
                 pairs.erase(pairs.begin() + static_cast<long>(k));
             }
@@ -241,6 +249,7 @@ private:
             close(p.Client);
             close(p.Server);
         }
+        for (int fd : refused_) close(fd);
     }
 
     static bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
@@ -259,6 +268,7 @@ private:
     std::string display_;
     int listener_ = -1;
     int wake_[2] = {-1, -1};
+    std::vector<int> refused_;  // runner sockets kept open but no longer read
     std::atomic<bool> cut_{false};
     std::thread thread_;
 };
@@ -360,6 +370,10 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"CpuTest", {GetImage, 200, AnyRequest}, {}},
         CutCase{"VideoTest", {CopyArea, 200, AnyRequest}, {}},
         CutCase{"SecondRunsCpuTest", {GetImage, 200, CopyArea}, {"--runs", "2"}},
+        // A write that fails before a read has seen the end raises SIGPIPE,
+        // which is no reason to end without a word. The video test writes
+        // copies without waiting for anything, so its next write fails.
+        CutCase{"WriteRefusedInTheVideoTest", {CopyArea, 200, AnyRequest, true}, {}},
         // After the last run: closing the window.
         CutCase{"ClosingTheWindow", {DestroyWindow, 1, AnyRequest}, {}}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.Name); });
