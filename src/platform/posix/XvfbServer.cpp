@@ -52,7 +52,7 @@ void SleepMs(long ms) {
     }
 }
 
-// Waits up to `limit` for the process to end; true (and its status) when
+// Waits up to limitMs for the process to end; true (and its status) when
 // it has.
 bool WaitUpTo(pid_t pid, int limitMs, int* status) {
     for (int waited = 0;; waited += 10) {
