@@ -200,4 +200,12 @@ inline std::optional<std::string> DisplayOf(pid_t server) {
     return std::nullopt;
 }
 
+// Waits until the main window is mapped on the display; the run starts
+// right after that. False when it was not within the limit.
+inline bool WaitForMainWindow(const std::string& display, std::chrono::seconds limit = 60s) {
+    const std::string command = "DISPLAY='" + display + "' timeout " + std::to_string(limit.count()) +
+                                " xdotool search --sync --onlyvisible --classname '^qmk$' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
 }  // namespace qmk::test

@@ -79,7 +79,10 @@ enum class Victim { Server, Client };
 struct KillCase {
     const char* Name;
     Victim What;
-    std::chrono::milliseconds After;  // from the server's appearance
+    // From the main window's appearance: the run then aligns to a second
+    // (at most one), runs the CPU test for two seconds, aligns again and
+    // runs the video test for three.
+    std::chrono::milliseconds After;
 };
 
 void PrintTo(const KillCase& c, std::ostream* out) { *out << c.Name; }
@@ -112,6 +115,7 @@ TEST_P(RunnerKilledTest, TheRunnerEndsWithStatusOneAndSaysWhy) {
     ASSERT_TRUE(server.has_value());
     const std::optional<std::string> display = DisplayOf(*server);
     ASSERT_TRUE(display.has_value());
+    ASSERT_TRUE(WaitForMainWindow(*display));
     std::this_thread::sleep_for(c.After);
     const auto killed = Clock::now();
     if (c.What == Victim::Server) {
@@ -130,9 +134,9 @@ TEST_P(RunnerKilledTest, TheRunnerEndsWithStatusOneAndSaysWhy) {
 
 INSTANTIATE_TEST_SUITE_P(
     BothTests, RunnerKilledTest,
-    ::testing::Values(KillCase{"ServerInTheCpuTest", Victim::Server, 2500ms},
-                      KillCase{"ServerInTheVideoTest", Victim::Server, 6000ms},
-                      KillCase{"ClientInTheVideoTest", Victim::Client, 6000ms}),
+    ::testing::Values(KillCase{"ServerInTheCpuTest", Victim::Server, 1500ms},
+                      KillCase{"ServerInTheVideoTest", Victim::Server, 5000ms},
+                      KillCase{"ClientInTheVideoTest", Victim::Client, 5000ms}),
     [](const ::testing::TestParamInfo<KillCase>& info) { return std::string(info.param.Name); });
 
 }  // namespace
