@@ -118,7 +118,8 @@ std::string NoDisplayMessage(const char* displayName) {
            "\" \x82\xc9\x90\xda\x91\xb1\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 }
 
-TProgram::TProgram() = default;
+TProgram::TProgram(platform::User::ConnectionLostHandler onConnectionLost)
+    : onConnectionLost_(onConnectionLost != nullptr ? onConnectionLost : &ConnectionLost) {}
 
 TProgram::~TProgram() {
     application_.reset();
@@ -140,6 +141,7 @@ void TProgram::Start(const char* displayName) {
     ReadLocaleSettings();
 
     const char* shownName = displayName != nullptr ? displayName : std::getenv("DISPLAY");
+    platform::x11::SetProcessConnectionLostHandler(onConnectionLost_);
     try {
         display_ = std::make_unique<platform::x11::X11Display>(displayName);
     } catch (const std::runtime_error&) {
@@ -150,7 +152,7 @@ void TProgram::Start(const char* displayName) {
     gdi_ = std::make_unique<platform::x11::X11Gdi>(*display_);
     user_ = std::make_unique<platform::x11::X11User>(*display_);
     platform::Install({gdi_.get(), user_.get(), kernel_.get()});
-    user_->SetConnectionLostHandler(&ConnectionLost);
+    user_->SetConnectionLostHandler(onConnectionLost_);
     InitializeGraphics();
 
     failedAt_ = CodeAddress(&MainIcon);

@@ -17,6 +17,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Keys.h"
 
 namespace qmk::platform::x11 {
@@ -219,11 +220,17 @@ WindowHandle X11User::CreateWindow(const CreateWindowParams& params) {
     attributes.colormap = display_.ColormapOf();
     const unsigned long mask = CWBackPixel | CWEventMask | CWColormap;
 
-    Window window = XCreateWindow(dpy_, parent, params.X, params.Y,
-                                  static_cast<unsigned>(std::max(params.Width, 1)),
-                                  static_cast<unsigned>(std::max(params.Height, 1)), 0,
-                                  display_.Depth(), InputOutput, display_.VisualOf(), mask,
-                                  &attributes);
+    Window window = 0;
+    {
+        // A server out of memory refuses the window; the caller is told by a 0.
+        ErrorTrap trap(dpy_);
+        window = XCreateWindow(dpy_, parent, params.X, params.Y,
+                               static_cast<unsigned>(std::max(params.Width, 1)),
+                               static_cast<unsigned>(std::max(params.Height, 1)), 0,
+                               display_.Depth(), InputOutput, display_.VisualOf(), mask,
+                               &attributes);
+        if (trap.Sync()) return 0;
+    }
     WindowRecord record;
     record.Parent = child ? parent : 0;
     record.Style = params.Style;
@@ -945,6 +952,11 @@ bool X11User::IsWindow(WindowHandle window) {
 
 void X11User::SetConnectionLostHandler(ConnectionLostHandler handler) {
     connectionLostHandler = handler;
+}
+
+void SetProcessConnectionLostHandler(User::ConnectionLostHandler handler) {
+    connectionLostHandler = handler;
+    XSetIOErrorHandler(OnIoError);
 }
 
 }  // namespace qmk::platform::x11

@@ -136,4 +136,10 @@ private:
     XIOErrorHandler previousIoErrorHandler_ = nullptr;
 };
 
+// What happens when any connection of the process to an X server breaks,
+// from the next X call on, whether or not an X11User exists yet: a
+// program sets it before its first connection so that no X call runs
+// under Xlib's default (print and exit). X11User keeps it.
+void SetProcessConnectionLostHandler(User::ConnectionLostHandler handler);
+
 }  // namespace qmk::platform::x11
