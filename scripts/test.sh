@@ -13,18 +13,18 @@ jobs=$(nproc)
 fuzz_seconds=${QMK_FUZZ_SECONDS:-20}
 
 echo "== Release build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DQMK_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 
 echo "== Package (.deb from the Release build: validators, lintian, install, purge)"
 bash scripts/check-package.sh build
 
 echo "== Sanitizer build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMK_SANITIZE=ON -DQMK_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMK_SANITIZE=ON -DQMK_BENCH=OFF -DQMK_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 
 echo "== Fuzzers (${fuzz_seconds}s each)"
-CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQMK_FUZZ=ON -DQMK_TESTS=OFF >/dev/null
+CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQMK_FUZZ=ON -DQMK_TESTS=OFF -DQMK_WERROR=ON >/dev/null
 cmake --build build-fuzz -j"$jobs" --target fuzz_all
 for target in build-fuzz/fuzz/fuzz_*; do
   [ -x "$target" ] || continue
