@@ -123,7 +123,7 @@ TProgram::TProgram(platform::User::ConnectionLostHandler onConnectionLost)
 
 TProgram::~TProgram() {
     application_.reset();
-    if (installed_) platform::Install(previous_);
+    if (installed_) platform::Restore(previous_);
     user_.reset();
     gdi_.reset();
     display_.reset();

@@ -16,4 +16,10 @@ Backend Install(const Backend& backend) {
     return previous;
 }
 
+void Restore(const Backend& backend) {
+    detail::CurrentGdi = backend.GdiPart;
+    detail::CurrentUser = backend.UserPart;
+    detail::CurrentKernel = backend.KernelPart;
+}
+
 }  // namespace qmk::platform

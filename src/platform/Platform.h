@@ -26,14 +26,16 @@ struct Backend {
 };
 
 // Installs the given parts (null parts leave the current one) and returns
-// what was installed before.
+// what was installed before, all three parts.
 Backend Install(const Backend& backend);
+// Puts back exactly what Install returned, null parts included.
+void Restore(const Backend& backend);
 
 // Installs a backend for the lifetime of a scope; tests use it.
 class ScopedBackend {
 public:
     explicit ScopedBackend(const Backend& backend) : previous_(Install(backend)) {}
-    ~ScopedBackend() { Install(previous_); }
+    ~ScopedBackend() { Restore(previous_); }
     ScopedBackend(const ScopedBackend&) = delete;
     ScopedBackend& operator=(const ScopedBackend&) = delete;
 
