@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/Cp932.h"
+
 namespace qmk::platform {
 
 namespace {
@@ -114,6 +116,11 @@ int ByteValue(const char* text) {
     return static_cast<signed char>(text[0]);
 }
 
+bool IsUtf8(const char* charset) {
+    return charset != nullptr &&
+           (std::strcmp(charset, "UTF-8") == 0 || std::strcmp(charset, "utf8") == 0);
+}
+
 }  // namespace
 
 std::unique_ptr<PosixKernel> PosixKernel::ForLocale(const char* name) {
@@ -206,9 +213,12 @@ std::string PosixKernel::FirstSeparator(std::string_view format, std::string_vie
 }
 
 std::optional<std::string> PosixKernel::ToCp932(std::string_view text, const char* charset) {
-    iconv_t converter = iconv_open("CP932", charset);
+    if (IsUtf8(charset)) return Utf8ToCp932Exactly(text);
+    // Other charsets reach code page 932 through UTF-8, so the program's
+    // one converter decides what code page 932 can hold.
+    iconv_t converter = iconv_open("UTF-8", charset);
     if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string out(text.size() * 2 + 4, '\0');
+    std::string out(text.size() * 4 + 4, '\0');
     char* in = const_cast<char*>(text.data());
     std::size_t inLeft = text.size();
     char* dst = out.data();
@@ -222,7 +232,7 @@ std::optional<std::string> PosixKernel::ToCp932(std::string_view text, const cha
     // be converted".
     if (result != 0 || inLeft != 0) return std::nullopt;
     out.resize(out.size() - dstLeft);
-    return out;
+    return Utf8ToCp932Exactly(out);
 }
 
 std::optional<std::string> PosixKernel::LocaleItemText(std::uint32_t item) const {

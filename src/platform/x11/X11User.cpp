@@ -7,7 +7,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include <iconv.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 
 #include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Keys.h"
+#include "runtime/Cp932.h"
 
 namespace qmk::platform::x11 {
 
@@ -47,38 +47,6 @@ int OnProtocolError(Display* display, XErrorEvent* error) {
     std::fprintf(stderr, "qmk: X error: %s (request %d.%d, resource 0x%lx)\n", text,
                  error->request_code, error->minor_code, error->resourceid);
     return 0;
-}
-
-// Code page 932 to UTF-8; a byte that does not convert becomes "?", so a
-// damaged title still shows the rest.
-std::string Cp932ToUtf8(std::string_view text) {
-    std::string out;
-    bool ascii = std::all_of(text.begin(), text.end(),
-                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) return std::string(text);
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        for (char c : text) out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
-        return out;
-    }
-    std::string input(text);
-    char* in = input.data();
-    std::size_t inLeft = input.size();
-    char buffer[256];
-    while (inLeft > 0) {
-        char* outPtr = buffer;
-        std::size_t outLeft = sizeof buffer;
-        std::size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(outPtr - buffer));
-        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
-            out.push_back('?');
-            ++in;
-            --inLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-    iconv_close(cd);
-    return out;
 }
 
 // UTF-8 to Latin-1 for requestors that only take STRING; other characters
