@@ -38,6 +38,7 @@
 #include "runtime/Clock.h"
 #include "runtime/Generator.h"
 #include "runtime/LocaleSettings.h"
+#include "runtime/ProgramTexts.h"
 #include "runtime/Text.h"
 #include "runtime/TimeText.h"
 #include "ui/Application.h"
@@ -244,8 +245,9 @@ int Main(int argc, char** argv) {
                     minimalVideo.push_back(minimal.Video);
                 } else {
                     application.HandleInFrame([&] { form.StartButtonClick(*form.StartButton); });
-                    program.Cpu = ScoreOf(form.Kekka->Lines().Get(CpuLine), CpuLabel.size());
-                    program.Video = ScoreOf(form.Kekka->Lines().Get(VideoLine), VideoLabel.size());
+                    const TMemoStrings& lines = form.Kekka->Lines();
+                    program.Cpu = ScoreOf(lines.Get(CpuLine), texts::CpuLabel.Cp932.size());
+                    program.Video = ScoreOf(lines.Get(VideoLine), texts::VideoLabel.Cp932.size());
                     programCpu.push_back(program.Cpu);
                     programVideo.push_back(program.Video);
                 }

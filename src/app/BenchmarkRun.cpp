@@ -5,6 +5,7 @@
 #include "app/SecondMeter.h"
 #include "app/VideoTest.h"
 #include "runtime/Generator.h"
+#include "runtime/ProgramTexts.h"
 #include "ui/Memo.h"
 
 namespace qmk {
@@ -14,8 +15,8 @@ void RunBenchmark(TBitmap& workBitmap, TPaintBox& paintBox, TMemo& results) {
     // Blank the previous run's results. Each line goes to the box as a
     // message, after which the framework gives every drawing context back,
     // so each phase borrows its contexts afresh and keeps them to its end.
-    results.Lines().ReplaceLine(CpuLine, CpuLabel);
-    results.Lines().ReplaceLine(VideoLine, VideoLabel);
+    results.Lines().ReplaceLine(CpuLine, texts::CpuLabel.Cp932);
+    results.Lines().ReplaceLine(VideoLine, texts::VideoLabel.Cp932);
 
     // Nothing here catches: an error of the drawing layer leaves the run
     // and reaches the framework's error box, the lines as they were then.
@@ -26,7 +27,7 @@ void RunBenchmark(TBitmap& workBitmap, TPaintBox& paintBox, TMemo& results) {
         CpuTest(workBitmap, meter.CurrentCount);
         meter.CountAndCheck();
     } while (!meter.Finished(CpuPhaseSeconds));
-    WriteResultLine(results, CpuLine, CpuLabel, CpuReferenceScore, meter.Score());
+    WriteResultLine(results, CpuLine, texts::CpuLabel.Cp932, CpuReferenceScore, meter.Score());
 
     // Aligned again, so writing the CPU line is never counted.
     meter.Align();
@@ -35,7 +36,7 @@ void RunBenchmark(TBitmap& workBitmap, TPaintBox& paintBox, TMemo& results) {
         VideoTest(paintBox, workBitmap);
         meter.CountAndCheck();
     } while (!meter.Finished(VideoPhaseSeconds));
-    WriteResultLine(results, VideoLine, VideoLabel, VideoReferenceScore, meter.Score());
+    WriteResultLine(results, VideoLine, texts::VideoLabel.Cp932, VideoReferenceScore, meter.Score());
 }
 
 }  // namespace qmk

@@ -64,21 +64,4 @@ extern TQMKForm* QMKForm;
 // in creation order, texts in code page 932.
 const TFormDescription& QMKFormDescription();
 
-// Texts of the window that the tests and other parts of the program share
-// (code page 932).
-// Plimboのベンチマーク for 32bit Windows R1.0
-inline constexpr char QMKCaptionText[] =
-    "Plimbo\x82\xcc\x83\x78\x83\x93\x83\x60\x83\x7d\x81\x5b\x83\x4e for 32bit Windows R1.0";
-// ＣＰＵ：
-inline constexpr char KekkaCpuLabel[] = "\x82\x62\x82\x6f\x82\x74\x81\x46";
-// ビデオ：
-inline constexpr char KekkaVideoLabel[] = "\x83\x72\x83\x66\x83\x49\x81\x46";
-// スタート
-inline constexpr char StartButtonText[] = "\x83\x58\x83\x5e\x81\x5b\x83\x67";
-// ＭＳ Ｐゴシック (proportional)
-inline constexpr char PGothicFontName[] =
-    "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
-// ＭＳ ゴシック (fixed pitch)
-inline constexpr char GothicFontName[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
-
 }  // namespace qmk

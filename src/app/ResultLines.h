@@ -17,11 +17,6 @@ inline constexpr std::int32_t VideoReferenceScore = 2370;
 inline constexpr std::int32_t CpuLine = 0;
 inline constexpr std::int32_t VideoLine = 1;
 
-// ＣＰＵ：
-inline constexpr std::string_view CpuLabel = "\x82\x62\x82\x6f\x82\x74\x81\x46";
-// ビデオ：
-inline constexpr std::string_view VideoLabel = "\x83\x72\x83\x66\x83\x49\x81\x46";
-
 // label, IntegerText(score), " (", FixedText(percentage, 8, 2), "%)"; the
 // percentage is score × (1 / reference) × 100 in extended precision.
 std::string ResultLineText(std::string_view label, std::int32_t score, std::int32_t reference);

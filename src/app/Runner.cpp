@@ -25,6 +25,7 @@
 #include "platform/x11/X11User.h"
 #include "runtime/Cp932.h"
 #include "runtime/LocaleSettings.h"
+#include "runtime/ProgramTexts.h"
 #include "ui/Application.h"
 
 namespace qmk {
@@ -216,7 +217,7 @@ int Execute(const RunnerOptions& options, const BuildFacts& build) {
             StepTimer::Enter("during run " + std::to_string(run + 1) + " of " +
                              std::to_string(options.Runs));
             const auto [cpu, video] = ClickStartButton(application, form, trap);
-            runs.push_back({ReadLine(cpu, CpuLabel), ReadLine(video, VideoLabel), OneMinuteLoad()});
+            runs.push_back({ReadLine(cpu, texts::CpuLabel.Cp932), ReadLine(video, texts::VideoLabel.Cp932), OneMinuteLoad()});
             if (!options.Json) Print(RunText(runs.back()));
         }
 

@@ -6,6 +6,7 @@
 
 #include "app/ResultLines.h"
 #include "runtime/Cp932.h"
+#include "runtime/ProgramTexts.h"
 
 namespace qmk {
 
@@ -143,8 +144,8 @@ std::string SummaryText(const std::vector<RunRecord>& runs) {
     if (runs.size() < 2) return {};
     std::string text = "summary of " + std::to_string(runs.size()) +
                        " runs (stddev: sample standard deviation, n - 1)\n";
-    text += SummaryLine(CpuLabel, Summarize(Scores(runs, false)));
-    text += SummaryLine(VideoLabel, Summarize(Scores(runs, true)));
+    text += SummaryLine(texts::CpuLabel.Cp932, Summarize(Scores(runs, false)));
+    text += SummaryLine(texts::VideoLabel.Cp932, Summarize(Scores(runs, true)));
     return text;
 }
 

@@ -20,6 +20,7 @@
 #include "runtime/Extended.h"
 #include "runtime/Generator.h"
 #include "runtime/LocaleSettings.h"
+#include "runtime/ProgramTexts.h"
 #include "ui/Application.h"
 #include "ui/MemoText.h"
 
@@ -28,9 +29,6 @@ namespace qmk {
 namespace {
 
 constexpr std::size_t ProgramNameLimit = 63;
-
-// QMK1.0
-constexpr char ApplicationTitleText[] = "QMK1.0";
 
 // The X server went away. Nothing of the connection can be used any more
 // (not even to close it), so the program leaves at once, without
@@ -93,29 +91,24 @@ std::string ProgramFileName() {
 
 std::string StartupErrorText(std::string_view className, std::string_view programName,
                              const void* address, std::string_view message) {
-    char addressText[32];
-    std::snprintf(addressText, sizeof(addressText), "%p", address);
-    std::string text(className);
-    text += "\x82\xaa\xd3\xbc\xde\xad\xb0\xd9\x20";  // がﾓｼﾞｭｰﾙ
-    text += programName;
-    text += "\x20\x82\xcc\n";  // " の"
-    text += addressText;
-    text += "\x20\x82\xc5\x94\xad\x90\xb6\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42\n";  // で発生しました。
-    text += message;
-    if (!message.empty() && message.back() != '.') text += '.';
-    text += '\n';
+    const std::string format(texts::StartupError.Cp932);
+    const std::string classText(className);
+    const std::string programText(programName);
+    const std::string messageText(message);
+    const char* fullStop = !message.empty() && message.back() != '.' ? "." : "";
+    const int length = std::snprintf(nullptr, 0, format.c_str(), classText.c_str(),
+                                     programText.c_str(), address, messageText.c_str(), fullStop);
+    std::string text(static_cast<std::size_t>(length), '\0');
+    std::snprintf(text.data(), text.size() + 1, format.c_str(), classText.c_str(),
+                  programText.c_str(), address, messageText.c_str(), fullStop);
     return text;
 }
 
 std::string NoDisplayMessage(const char* displayName) {
     if (displayName == nullptr || *displayName == '\0') {
-        // ﾃﾞｨｽﾌﾟﾚｲが指定されていません (DISPLAY)
-        return "\xc3\xde\xa8\xbd\xcc\xdf\xda\xb2\x82\xaa\x8e\x77\x92\xe8\x82\xb3\x82\xea\x82\xc4"
-               "\x82\xa2\x82\xdc\x82\xb9\x82\xf1 (DISPLAY)";
+        return texts::FormatText(texts::NoDisplayGiven.Cp932, {"DISPLAY"});
     }
-    // ﾃﾞｨｽﾌﾟﾚｲ "<name>" に接続できません
-    return "\xc3\xde\xa8\xbd\xcc\xdf\xda\xb2 \"" + PrintableAscii(displayName) +
-           "\" \x82\xc9\x90\xda\x91\xb1\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
+    return texts::FormatText(texts::NoDisplayConnection.Cp932, {PrintableAscii(displayName)});
 }
 
 TProgram::TProgram(platform::User::ConnectionLostHandler onConnectionLost)
@@ -160,7 +153,7 @@ void TProgram::Start(const char* displayName) {
     application_->SetIcon(MainIcon());
     // Before the window exists, so an error box shown while it is made
     // already carries the program's title.
-    application_->SetTitle(ApplicationTitleText);
+    application_->SetTitle(texts::ApplicationTitle.Cp932);
 
     failedAt_ = CodeAddress(&QMKFormDescription);
     application_->CreateForm<TQMKForm>();
@@ -186,7 +179,7 @@ int TProgram::ReportStartupError(std::exception_ptr error) {
         message = e.Message();
     } catch (const std::bad_alloc&) {
         className = "EOutOfMemory";
-        message = messages::OutOfMemory;
+        message = texts::OutOfMemory.Cp932;
     } catch (const std::exception& e) {
         message = Utf8ToCp932(e.what());
     } catch (...) {

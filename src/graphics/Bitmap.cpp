@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/GraphicsErrors.h"
+#include "runtime/Errors.h"
 
 namespace qmk {
 
@@ -122,13 +122,13 @@ platform::ObjectHandle CopyImageBitmap(platform::ObjectHandle oldHandle,
     const platform::DcHandle work = gdi.CreateCompatibleDC(screen);
     if (work == 0) {
         gdi.ReleaseDC(0, screen);
-        throw EOutOfResources(messages::OutOfResources);
+        throw EOutOfResources(texts::OutOfResources);
     }
     platform::ObjectHandle created = 0;
     try {
         created = monochrome ? gdi.CreateBitmap(width, height, 1, 1, nullptr)
                              : gdi.CreateCompatibleBitmap(screen, width, height);
-        if (created == 0) throw EOutOfResources(messages::OutOfResources);
+        if (created == 0) throw EOutOfResources(texts::OutOfResources);
         const platform::ObjectHandle previous = gdi.SelectObject(work, created);
         try {
             if (canvas != nullptr) {
@@ -140,7 +140,7 @@ platform::ObjectHandle CopyImageBitmap(platform::ObjectHandle oldHandle,
             }
             if (oldHandle != 0) {
                 const platform::DcHandle old = gdi.CreateCompatibleDC(screen);
-                if (old == 0) throw EOutOfResources(messages::OutOfResources);
+                if (old == 0) throw EOutOfResources(texts::OutOfResources);
                 try {
                     ReleaseContextsHolding(oldHandle);
                     const platform::ObjectHandle previousOld = gdi.SelectObject(old, oldHandle);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "graphics/Graphic.h"
-#include "graphics/GraphicsErrors.h"
+#include "runtime/Errors.h"
 
 namespace qmk {
 
@@ -79,7 +79,7 @@ void TCanvas::DeselectObjects() {
 void TCanvas::EstablishState(TCanvasState needed) {
     if ((needed & csHandleValid) != 0) {
         AcquireHandle();
-        if (handle_ == 0) throw EInvalidOperation(messages::NoCanvasHandle);
+        if (handle_ == 0) throw EInvalidOperation(texts::NoCanvasHandle);
     }
     if ((needed & csFontValid) != 0) SelectFont();
     if ((needed & csPenValid) != 0) {

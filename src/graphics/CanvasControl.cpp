@@ -1,14 +1,14 @@
 #include "graphics/CanvasControl.h"
 
-#include "graphics/GraphicsErrors.h"
 #include "platform/Platform.h"
+#include "runtime/Errors.h"
 
 namespace qmk {
 
 platform::DcHandle TCanvasControl::AcquireDeviceContext(platform::WindowHandle& window) {
     TCanvasControl* parent = CanvasParent();
     if (parent == nullptr)
-        throw EInvalidOperation(FormatErrorText(messages::ParentRequired, GetName()));
+        throw EInvalidOperation(texts::FormatText(texts::ParentRequired.Cp932, {GetName()}));
     const platform::DcHandle dc = parent->AcquireDeviceContext(window);
     auto& gdi = platform::GdiApi();
     // Set once per borrowed context, so no copy does coordinate arithmetic
@@ -20,7 +20,7 @@ platform::DcHandle TCanvasControl::AcquireDeviceContext(platform::WindowHandle& 
 
 platform::DcHandle AcquireWindowDeviceContext(platform::WindowHandle window) {
     const platform::DcHandle dc = platform::GdiApi().GetDC(window);
-    if (dc == 0) throw EOutOfResources(messages::NoDeviceContext);
+    if (dc == 0) throw EOutOfResources(texts::NoDeviceContext);
     return dc;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "runtime/MulDiv.h"
+#include "runtime/ProgramTexts.h"
 
 namespace qmk {
 
@@ -17,7 +18,8 @@ std::int32_t defaultFontHeight = -12;
 TFontData DefaultFontData() {
     TFontData data;
     data.Height = defaultFontHeight;
-    std::memcpy(data.Name, DefaultFontName, sizeof DefaultFontName);
+    const std::string_view name = texts::ProportionalGothic.Cp932;
+    std::copy(name.begin(), name.end(), data.Name);
     return data;
 }
 

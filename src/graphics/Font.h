@@ -33,9 +33,6 @@ struct TFontData {
     char Name[FontNameCapacity] = {};
 };
 
-// ＭＳ Ｐゴシック
-inline constexpr char DefaultFontName[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
-
 // Screen pixels per inch and the default font height -MulDiv(9, ppi, 72),
 // read by InitializeGraphics (96 and -12 until then).
 std::int32_t ScreenLogPixels();

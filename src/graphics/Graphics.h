@@ -9,7 +9,6 @@
 #include "graphics/ControlCanvas.h"
 #include "graphics/Font.h"
 #include "graphics/Graphic.h"
-#include "graphics/GraphicsErrors.h"
 #include "graphics/Pen.h"
 
 namespace qmk {

@@ -25,7 +25,7 @@ TimeValue ReadClock() {
 TimeValue TimeFromFields(std::uint16_t hour, std::uint16_t minute, std::uint16_t second,
                          std::uint16_t millisecond) {
     if (hour > 23 || minute > 59 || second > 59 || millisecond > 999) {
-        throw EConvertError(messages::InvalidTime);
+        throw EConvertError(texts::InvalidTime);
     }
     std::int32_t ms = hour * 3600000 + minute * 60000 + second * 1000 + millisecond;
     return (Extended::FromInt(ms) * DayPerMillisecond).ToDouble();

@@ -11,7 +11,7 @@ Text::Text(const char* bytes, std::size_t size) : size_(size) {
     try {
         data_ = new char[size == 0 ? 1 : size];
     } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(messages::OutOfMemory);
+        throw EOutOfMemory(texts::OutOfMemory);
     }
     if (size != 0) std::memcpy(data_, bytes, size);
 }

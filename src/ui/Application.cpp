@@ -24,11 +24,6 @@ namespace {
 
 TApplication* CurrentApp = nullptr;
 
-// ﾒﾓﾘが足りません
-constexpr char OutOfMemoryText[] = "\xd2\xd3\xd8\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
-// ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ
-constexpr char StartupErrorCaption[] = "\xb1\xcc\xdf\xd8\xb9\xb0\xbc\xae\xdd\x20\xb4\xd7\xb0";
-
 // The title a window gets before the program names itself: the file name
 // of the program without its folder, in the program's code page.
 std::string ProgramFileName() {
@@ -86,10 +81,7 @@ TApplication::TApplication() : previous_(CurrentApp) {
     params.Title = title;
     applicationWindow_ = platform::UserApi().CreateWindow(params);
     if (applicationWindow_ == 0) {
-        // ｳｨﾝﾄﾞｳｸﾗｽの作成でｴﾗｰが発生しました
-        throw EOutOfResources(
-            "\xb3\xa8\xdd\xc4\xde\xb3\xb8\xd7\xbd\x82\xcc\x8d\xec\x90\xac\x82\xc5\xb4\xd7\xb0"
-            "\x82\xaa\x94\xad\x90\xb6\x82\xb5\x82\xdc\x82\xb5\x82\xbd");
+        throw EOutOfResources(texts::WindowClassFailed);
     }
     CurrentApp = this;
 }
@@ -309,7 +301,7 @@ bool TApplication::MainWindowLost() {
 }
 
 void TApplication::ShowStartupError(std::string_view text) {
-    MessageBox(text, StartupErrorCaption, true);
+    MessageBox(text, texts::StartupErrorCaption.Cp932, true);
 }
 
 void TApplication::MessageBox(std::string_view text, std::string_view caption, bool taskModal) {
@@ -361,7 +353,7 @@ std::string ErrorBoxText(std::string_view message) {
 
 std::string ErrorMessageOf(const std::exception& error) {
     if (const auto* own = dynamic_cast<const Exception*>(&error)) return own->Message();
-    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return OutOfMemoryText;
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) return std::string(texts::OutOfMemory.Cp932);
     return error.what();
 }
 

@@ -16,11 +16,6 @@ namespace qmk {
 
 namespace {
 
-// ｳｨﾝﾄﾞｳの作成に失敗しました
-constexpr char WindowCreationFailed[] =
-    "\xb3\xa8\xdd\xc4\xde\xb3\x82\xcc\x8d\xec\x90\xac\x82\xc9\x8e\xb8\x94\x73\x82\xb5\x82\xdc"
-    "\x82\xb5\x82\xbd";
-
 bool Intersects(const platform::Rect& a, const platform::Rect& b) {
     return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
 }
@@ -205,7 +200,7 @@ void TWinControl::CreateHandle() {
     platform::CreateWindowParams params;
     CreateParams(params);
     const platform::WindowHandle window = platform::UserApi().CreateWindow(params);
-    if (window == 0) throw EOutOfResources(WindowCreationFailed);
+    if (window == 0) throw EOutOfResources(texts::WindowCreationFailed);
     handle_ = window;
     Application().RegisterWindow(handle_, this);
     HandleCreated();

@@ -32,10 +32,8 @@ void RegisterControlClass(const std::string& className, TControlFactory factory)
 
 std::unique_ptr<TControl> CreateControlOfClass(const std::string& className) {
     const auto it = Classes().find(className);
-    // ｸﾗｽ %s が見つかりません
     if (it == Classes().end()) {
-        throw EResNotFound("\xb8\xd7\xbd " + className +
-                           " \x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
+        throw EResNotFound(texts::FormatText(texts::ClassMissing.Cp932, {className}));
     }
     return it->second();
 }

@@ -5,16 +5,9 @@
 
 namespace qmk {
 
-namespace {
-// ﾃﾞﾊﾞｲｽ ｺﾝﾃｷｽﾄの作成に失敗しました
-constexpr char NoDeviceContext[] =
-    "\xc3\xde\xca\xde\xb2\xbd\x20\xba\xdd\xc3\xb7\xbd\xc4\x82\xcc\x8d\xec\x90\xac\x82\xc9\x8e"
-    "\xb8\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd";
-}  // namespace
-
 TWindowDC::TWindowDC(platform::WindowHandle window)
     : window_(window), dc_(platform::GdiApi().GetDC(window)) {
-    if (dc_ == 0) throw EOutOfResources(NoDeviceContext);
+    if (dc_ == 0) throw EOutOfResources(texts::NoDeviceContext);
 }
 
 TWindowDC::~TWindowDC() { platform::GdiApi().ReleaseDC(window_, dc_); }

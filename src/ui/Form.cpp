@@ -4,6 +4,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/MulDiv.h"
+#include "runtime/ProgramTexts.h"
 #include "ui/Application.h"
 #include "ui/ControlClasses.h"
 #include "ui/DeviceContext.h"
@@ -32,10 +33,8 @@ TFrame DialogFrame() {
     return {cx, cy + caption, cy};
 }
 
-// ｲﾍﾞﾝﾄ ﾊﾝﾄﾞﾗ %s が見つかりません
 std::string HandlerMissing(const std::string& name) {
-    return "\xb2\xcd\xde\xdd\xc4 \xca\xdd\xc4\xde\xd7 " + name +
-           " \x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
+    return texts::FormatText(texts::HandlerMissing.Cp932, {name});
 }
 
 }  // namespace

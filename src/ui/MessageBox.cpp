@@ -5,6 +5,7 @@
 
 #include "platform/Platform.h"
 #include "runtime/MulDiv.h"
+#include "runtime/ProgramTexts.h"
 #include "ui/Application.h"
 #include "ui/Button.h"
 #include "ui/DeviceContext.h"
@@ -49,7 +50,7 @@ TMessageBoxForm::TMessageBoxForm(std::string_view text, std::string_view caption
     const std::int32_t pixels = Screen().PixelsPerInch();
     ChangeFont([pixels](TFont& font) {
         TFontDescription description;
-        description.Name = DefaultFontName;
+        description.Name = texts::ProportionalGothic.Cp932;
         description.Height = -MulDiv(9, pixels, 72);
         description.Color = clWindowText;
         ApplyFontDescription(font, description);

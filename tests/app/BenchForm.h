@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Types.h"
+#include "runtime/ProgramTexts.h"
 #include "ui/Form.h"
 #include "ui/FormDescription.h"
 #include "ui/Memo.h"
@@ -18,11 +19,9 @@
 
 namespace qmk::test {
 
-// ＭＳ ゴシック
-inline const std::string GothicFace = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
-// ＣＰＵ：, ビデオ：
-inline const std::string CpuLabelBytes = "\x82\x62\x82\x6f\x82\x74\x81\x46";
-inline const std::string VideoLabelBytes = "\x83\x72\x83\x66\x83\x49\x81\x46";
+inline const std::string GothicFace(texts::FixedGothic.Cp932);
+inline const std::string CpuLabelBytes(texts::CpuLabel.Cp932);
+inline const std::string VideoLabelBytes(texts::VideoLabel.Cp932);
 
 inline TFormDescription BenchFormDescription() {
     TFormDescription form;

@@ -12,7 +12,8 @@
 
 #include "AppFixture.h"
 #include "app/BenchmarkRun.h"
-#include "graphics/GraphicsErrors.h"
+#include "runtime/Errors.h"
+#include "support/Readable.h"
 
 namespace qmk::test {
 namespace {
@@ -82,13 +83,13 @@ TEST_F(BenchmarkRunTest, LinesChangeInOrderAndPhasesBorrowTheirContextsAfresh) {
     Run();
     ASSERT_EQ(snapshots_.size(), 71u);
     // Before the first reading both lines are blank labels and nothing is held.
-    EXPECT_EQ(snapshots_[0].Line0, CpuLabelBytes);
-    EXPECT_EQ(snapshots_[0].Line1, VideoLabelBytes);
+    EXPECT_EQ(Readable(snapshots_[0].Line0), "ＣＰＵ：");
+    EXPECT_EQ(Readable(snapshots_[0].Line1), "ビデオ：");
     EXPECT_EQ(snapshots_[0].MemoryContexts, 0u);
     EXPECT_EQ(snapshots_[0].WindowContexts, 0u);
     for (std::size_t i = 1; i < 31; ++i) {
-        EXPECT_EQ(snapshots_[i].Line0, CpuLabelBytes) << i;
-        EXPECT_EQ(snapshots_[i].Line1, VideoLabelBytes) << i;
+        EXPECT_EQ(Readable(snapshots_[i].Line0), "ＣＰＵ：") << i;
+        EXPECT_EQ(Readable(snapshots_[i].Line1), "ビデオ：") << i;
         // The CPU iterations hold the bitmap's memory context from their first pixel on.
         EXPECT_EQ(snapshots_[i].MemoryContexts, i <= 10 ? 0u : 1u) << i;
         EXPECT_EQ(snapshots_[i].WindowContexts, 0u) << i;
@@ -96,7 +97,7 @@ TEST_F(BenchmarkRunTest, LinesChangeInOrderAndPhasesBorrowTheirContextsAfresh) {
     // Writing the CPU line handed every context back before the video align.
     for (std::size_t i = 31; i < 71; ++i) {
         EXPECT_EQ(snapshots_[i].Line0, CpuResult) << i;
-        EXPECT_EQ(snapshots_[i].Line1, VideoLabelBytes) << i;
+        EXPECT_EQ(Readable(snapshots_[i].Line1), "ビデオ：") << i;
         const std::size_t held = i <= 40 ? 0u : 1u;
         EXPECT_EQ(snapshots_[i].MemoryContexts, held) << i;
         EXPECT_EQ(snapshots_[i].WindowContexts, held) << i;
@@ -153,8 +154,8 @@ TEST_F(BenchmarkRunTest, ErrorInTheCpuPhaseLeavesTheBareLabels) {
         if (snapshots_.size() == 1) gdi_.FailNext(Call::CreateCompatibleDC);
     };
     EXPECT_THROW(Run(), EInvalidOperation);
-    EXPECT_EQ(Line(0), CpuLabelBytes);
-    EXPECT_EQ(Line(1), VideoLabelBytes);
+    EXPECT_EQ(Readable(Line(0)), "ＣＰＵ：");
+    EXPECT_EQ(Readable(Line(1)), "ビデオ：");
 }
 
 TEST_F(BenchmarkRunTest, ErrorInTheVideoPhaseKeepsTheCpuLine) {
@@ -167,7 +168,7 @@ TEST_F(BenchmarkRunTest, ErrorInTheVideoPhaseKeepsTheCpuLine) {
     };
     EXPECT_THROW(Run(), EOutOfResources);
     EXPECT_EQ(Line(0), CpuResult);
-    EXPECT_EQ(Line(1), VideoLabelBytes);
+    EXPECT_EQ(Readable(Line(1)), "ビデオ：");
 }
 
 TEST_F(BenchmarkRunTest, RunsAgainWithTheDotsOfTheFirstRun) {

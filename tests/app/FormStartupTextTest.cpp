@@ -8,6 +8,7 @@
 
 #include "app/AppIcon.h"
 #include "app/Startup.h"
+#include "support/Readable.h"
 #include "ui/Icon.h"
 
 namespace qmk::test {
@@ -20,8 +21,8 @@ std::string AddressText(const void* address) {
 }
 
 struct ErrorTextCase {
-    const char* Message;
-    const char* Ending;  // what follows the message before the last line feed
+    const char* Message;  // readable
+    const char* Ending;   // what follows the message before the last line feed
 };
 
 class StartupErrorTextTest : public ::testing::TestWithParam<ErrorTextCase> {};
@@ -29,13 +30,9 @@ class StartupErrorTextTest : public ::testing::TestWithParam<ErrorTextCase> {};
 TEST_P(StartupErrorTextTest, FollowsTheStartupFormat) {
     const ErrorTextCase& c = GetParam();
     const void* address = reinterpret_cast<const void*>(0x1234abcdu);
-    const std::string text = StartupErrorText("EPlatformError", "qmk", address, c.Message);
-    // EPlatformErrorがﾓｼﾞｭｰﾙ qmk の\n<address> で発生しました。\n<message><ending>\n
-    const std::string expected = std::string("EPlatformError\x82\xaa\xd3\xbc\xde\xad\xb0\xd9 qmk \x82\xcc\n") +
-                                 AddressText(address) +
-                                 " \x82\xc5\x94\xad\x90\xb6\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42\n" +
-                                 c.Message + c.Ending + "\n";
-    EXPECT_EQ(text, expected);
+    const std::string text = StartupErrorText("EPlatformError", "qmk", address, Stored(c.Message));
+    EXPECT_EQ(Readable(text), "EPlatformErrorがﾓｼﾞｭｰﾙ qmk の\n" + AddressText(address) +
+                                  " で発生しました。\n" + c.Message + c.Ending + "\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(Messages, StartupErrorTextTest,
@@ -44,23 +41,19 @@ INSTANTIATE_TEST_SUITE_P(Messages, StartupErrorTextTest,
                                            ErrorTextCase{"no display.", ""},
                                            // An empty message gets none at all.
                                            ErrorTextCase{"", ""},
-                                           // ﾒﾓﾘが足りません: a DBCS tail byte is not a full stop.
-                                           ErrorTextCase{"\xd2\xd3\xd8\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1", "."}));
+                                           // A DBCS trail byte is not a full stop.
+                                           ErrorTextCase{"ﾒﾓﾘが足りません", "."},
+                                           // What the class or the message brings is not a format.
+                                           ErrorTextCase{"%s %p %n", "."}));
 
 TEST(NoDisplayMessageTest, NamesTheDisplayInPrintableAscii) {
-    // ﾃﾞｨｽﾌﾟﾚｲ ":5" に接続できません
-    EXPECT_EQ(NoDisplayMessage(":5"),
-              "\xc3\xde\xa8\xbd\xcc\xdf\xda\xb2 \":5\" \x82\xc9\x90\xda\x91\xb1\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1");
+    EXPECT_EQ(Readable(NoDisplayMessage(":5")), "ﾃﾞｨｽﾌﾟﾚｲ \":5\" に接続できません");
     // Bytes from the environment that are not printable ASCII never reach
     // the code page 932 text as they are.
     const std::string odd = NoDisplayMessage("host\xe3\x81\x82\n:1");
     EXPECT_NE(odd.find("\"host????:1\""), std::string::npos);
-    // ﾃﾞｨｽﾌﾟﾚｲが指定されていません (DISPLAY)
-    const std::string unset =
-        "\xc3\xde\xa8\xbd\xcc\xdf\xda\xb2\x82\xaa\x8e\x77\x92\xe8\x82\xb3\x82\xea\x82\xc4\x82\xa2"
-        "\x82\xdc\x82\xb9\x82\xf1 (DISPLAY)";
-    EXPECT_EQ(NoDisplayMessage(nullptr), unset);
-    EXPECT_EQ(NoDisplayMessage(""), unset);
+    EXPECT_EQ(Readable(NoDisplayMessage(nullptr)), "ﾃﾞｨｽﾌﾟﾚｲが指定されていません (DISPLAY)");
+    EXPECT_EQ(Readable(NoDisplayMessage("")), "ﾃﾞｨｽﾌﾟﾚｲが指定されていません (DISPLAY)");
 }
 
 TEST(ProgramFileNameTest, IsTheFileNameWithoutFolder) {

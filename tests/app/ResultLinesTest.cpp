@@ -6,6 +6,8 @@
 #include "AppFixture.h"
 #include "app/ResultLines.h"
 #include "runtime/LocaleSettings.h"
+#include "runtime/ProgramTexts.h"
+#include "support/Readable.h"
 
 namespace qmk::test {
 namespace {
@@ -37,7 +39,7 @@ TEST(ResultLineTextTest, ScoreAndPercentageOfTheReference) {
     for (const LineCase& c : cases) {
         const std::string label = c.Cpu ? CpuLabelBytes : VideoLabelBytes;
         const std::int32_t reference = c.Cpu ? CpuReferenceScore : VideoReferenceScore;
-        EXPECT_EQ(ResultLineText(c.Cpu ? CpuLabel : VideoLabel, c.Score, reference), label + c.Rest)
+        EXPECT_EQ(ResultLineText(c.Cpu ? texts::CpuLabel.Cp932 : texts::VideoLabel.Cp932, c.Score, reference), label + c.Rest)
             << c.Score;
     }
 }
@@ -45,20 +47,20 @@ TEST(ResultLineTextTest, ScoreAndPercentageOfTheReference) {
 TEST(ResultLineTextTest, DecimalSeparatorFollowsTheLocale) {
     const char saved = DecimalSeparatorChar;
     DecimalSeparatorChar = ',';
-    const std::string text = ResultLineText(CpuLabel, 12345, CpuReferenceScore);
+    const std::string text = ResultLineText(texts::CpuLabel.Cp932, 12345, CpuReferenceScore);
     DecimalSeparatorChar = saved;
-    EXPECT_EQ(text, CpuLabelBytes + "12345 (619,73%)");
+    EXPECT_EQ(Readable(text), "ＣＰＵ：12345 (619,73%)");
 }
 
 class WriteResultLineTest : public AppTest {};
 
 TEST_F(WriteResultLineTest, ReplacesOnlyItsLine) {
-    WriteResultLine(Memo(), VideoLine, VideoLabel, VideoReferenceScore, 2370);
-    EXPECT_EQ(Line(0), CpuLabelBytes);
-    EXPECT_EQ(Line(1), VideoLabelBytes + "2370 (100.00%)");
-    WriteResultLine(Memo(), CpuLine, CpuLabel, CpuReferenceScore, 996);
-    EXPECT_EQ(Line(0), CpuLabelBytes + "996 (50.00%)");
-    EXPECT_EQ(Line(1), VideoLabelBytes + "2370 (100.00%)");
+    WriteResultLine(Memo(), VideoLine, texts::VideoLabel.Cp932, VideoReferenceScore, 2370);
+    EXPECT_EQ(Readable(Line(0)), "ＣＰＵ：");
+    EXPECT_EQ(Readable(Line(1)), "ビデオ：2370 (100.00%)");
+    WriteResultLine(Memo(), CpuLine, texts::CpuLabel.Cp932, CpuReferenceScore, 996);
+    EXPECT_EQ(Readable(Line(0)), "ＣＰＵ：996 (50.00%)");
+    EXPECT_EQ(Readable(Line(1)), "ビデオ：2370 (100.00%)");
     EXPECT_EQ(Memo().Lines().Count(), 3);
 }
 

@@ -17,6 +17,7 @@
 #include "app/RunnerStatistics.h"
 #include "runtime/Extended.h"
 #include "runtime/LocaleSettings.h"
+#include "runtime/ProgramTexts.h"
 
 namespace qmk::test {
 namespace {
@@ -50,7 +51,7 @@ TEST_F(RunnerReportTest, ReadsBackWhatTheResultLineShows) {
     for (const LineCase& c : cases) {
         SCOPED_TRACE(c.Score);
         DecimalSeparatorChar = c.Separator;
-        const std::string_view label = c.Reference == CpuReferenceScore ? CpuLabel : VideoLabel;
+        const std::string_view label = c.Reference == CpuReferenceScore ? texts::CpuLabel.Cp932 : texts::VideoLabel.Cp932;
         const std::string line = ResultLineText(label, c.Score, c.Reference);
         const auto values = ParseResultLine(line, label, c.Separator);
         ASSERT_TRUE(values.has_value()) << line;
@@ -62,7 +63,7 @@ TEST_F(RunnerReportTest, ReadsBackWhatTheResultLineShows) {
 }
 
 TEST_F(RunnerReportTest, RefusesLinesWithoutAResult) {
-    const std::string cpu(CpuLabel);
+    const std::string cpu(texts::CpuLabel.Cp932);
     const std::vector<std::string> lines = {
         cpu,                              // the bare label a failed run leaves
         "",
@@ -79,11 +80,11 @@ TEST_F(RunnerReportTest, RefusesLinesWithoutAResult) {
         cpu + "12 (1E%)",
         cpu + "-12 (0.60%)",
         cpu + "99999999999 (0.60%)",      // no 32-bit score
-        std::string(VideoLabel) + "12 (0.50%)",  // the other line's label
+        std::string(texts::VideoLabel.Cp932) + "12 (0.50%)",  // the other line's label
         "CPU:12 (0.60%)",
     };
     for (const std::string& line : lines) {
-        EXPECT_FALSE(ParseResultLine(line, CpuLabel, '.').has_value()) << line;
+        EXPECT_FALSE(ParseResultLine(line, texts::CpuLabel.Cp932, '.').has_value()) << line;
     }
 }
 
@@ -125,10 +126,10 @@ TEST_F(RunnerReportTest, SummarizesKnownScores) {
 }
 
 RunRecord Record(std::int32_t cpu, std::int32_t video) {
-    const auto cpuLine = ResultLineText(CpuLabel, cpu, CpuReferenceScore);
-    const auto videoLine = ResultLineText(VideoLabel, video, VideoReferenceScore);
-    const auto cpuValues = ParseResultLine(cpuLine, CpuLabel, DecimalSeparatorChar);
-    const auto videoValues = ParseResultLine(videoLine, VideoLabel, DecimalSeparatorChar);
+    const auto cpuLine = ResultLineText(texts::CpuLabel.Cp932, cpu, CpuReferenceScore);
+    const auto videoLine = ResultLineText(texts::VideoLabel.Cp932, video, VideoReferenceScore);
+    const auto cpuValues = ParseResultLine(cpuLine, texts::CpuLabel.Cp932, DecimalSeparatorChar);
+    const auto videoValues = ParseResultLine(videoLine, texts::VideoLabel.Cp932, DecimalSeparatorChar);
     if (!cpuValues || !videoValues) throw std::logic_error("unreadable line: " + cpuLine + videoLine);
     return {*cpuValues, *videoValues, std::nullopt};
 }

@@ -11,6 +11,7 @@
 #include "app/QMKForm.h"
 #include "app/RunnerSession.h"
 #include "runtime/Errors.h"
+#include "support/Readable.h"
 
 namespace qmk::test {
 namespace {
@@ -50,8 +51,8 @@ TEST_F(RunnerSessionTest, EachClickGivesBothLinesAndGivesBackEveryContext) {
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         const auto [cpu, video] = ClickStartButton(*application_, *form_, *trap_);
-        EXPECT_EQ(cpu, CpuLabelBytes + "10 (0.50%)");
-        EXPECT_EQ(video, VideoLabelBytes + "10 (0.42%)");
+        EXPECT_EQ(Readable(cpu), "ＣＰＵ：10 (0.50%)");
+        EXPECT_EQ(Readable(video), "ビデオ：10 (0.42%)");
         // The frame around the click gave back what the run borrowed.
         EXPECT_EQ(gdi_.LiveDcCount(), contextsBefore);
     }
@@ -80,8 +81,8 @@ TEST_F(RunnerSessionTest, AnErrorOfTheRunEndsItInsteadOfShowingABox) {
         EXPECT_EQ(text.back(), '.') << text;
     }
     EXPECT_EQ(user_.Calls("CreateWindow").size(), windowsMade);  // no error box was made
-    EXPECT_EQ(form_->Kekka->Lines().Get(0), CpuLabelBytes + "10 (0.50%)");
-    EXPECT_EQ(form_->Kekka->Lines().Get(1), VideoLabelBytes);
+    EXPECT_EQ(Readable(form_->Kekka->Lines().Get(0)), "ＣＰＵ：10 (0.50%)");
+    EXPECT_EQ(Readable(form_->Kekka->Lines().Get(1)), "ビデオ：");
     // The first error stays the one reported, also on the next click.
     EXPECT_THROW(ClickStartButton(*application_, *form_, *trap_), RunnerRunError);
 }

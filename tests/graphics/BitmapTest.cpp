@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "GraphicsFixture.h"
+#include "runtime/Errors.h"
+#include "support/Readable.h"
 
 namespace qmk {
 namespace {
@@ -135,7 +137,7 @@ TEST_P(BitmapFailureTest, OutOfResourcesKeepsTheOldImageAndLeavesNothingBehind) 
         bitmap.SetWidth(20);
         FAIL() << "no error raised";
     } catch (const EOutOfResources& error) {
-        EXPECT_EQ(error.Message(), messages::OutOfResources);
+        EXPECT_EQ(test::Readable(error.Message()), "ｼｽﾃﾑ ﾘｿｰｽが足りません");
         EXPECT_STREQ(error.ClassName(), "EOutOfResources");
     }
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "GraphicsFixture.h"
+#include "runtime/Errors.h"
+#include "support/Readable.h"
 
 namespace qmk {
 namespace {
@@ -193,7 +195,7 @@ TEST_F(DrawGraphicTest, WithoutAWindowContextTheCopyRaisesAndListsNothing) {
         canvas.DrawGraphic(0, 0, &bitmap);
         FAIL() << "no error raised";
     } catch (const EOutOfResources& error) {
-        EXPECT_EQ(error.Message(), messages::NoDeviceContext);
+        EXPECT_EQ(test::Readable(error.Message()), "ﾃﾞﾊﾞｲｽ ｺﾝﾃｷｽﾄの作成に失敗しました");
     }
     EXPECT_THAT(TakeCalls(), ElementsAre("GetDC(w7)"));
     EXPECT_THAT(LiveWindowContexts(), IsEmpty());

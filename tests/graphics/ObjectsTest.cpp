@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "GraphicsFixture.h"
+#include "support/Readable.h"
 
 namespace qmk {
 namespace {
@@ -133,7 +134,7 @@ TEST_F(ObjectsTest, SystemColourChangeDeselectsAndRemakesSystemColouredObjects) 
 
 TEST_F(ObjectsTest, FontDefaultsAndTheLogicalFontItAsksFor) {
     TFont font;
-    EXPECT_EQ(font.Name(), DefaultFontName);
+    EXPECT_EQ(test::Readable(font.Name()), "ＭＳ Ｐゴシック");
     EXPECT_EQ(font.Height(), -12);
     EXPECT_EQ(font.Size(), 9);
     EXPECT_EQ(font.Color(), clWindowText);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "GraphicsFixture.h"
+#include "runtime/Errors.h"
+#include "support/Readable.h"
 
 namespace qmk {
 namespace {
@@ -121,7 +123,7 @@ TEST_F(PixelTest, WithoutAMemoryContextTheCanvasRaisesAndStaysUnchanged) {
         canvas.WritePixel(1, 1, clBlack);
         FAIL() << "no error raised";
     } catch (const EInvalidOperation& error) {
-        EXPECT_EQ(error.Message(), messages::NoCanvasHandle);
+        EXPECT_EQ(test::Readable(error.Message()), "Canvas に対する描画ができません");
     }
     EXPECT_THAT(TakeCalls(), ElementsAre("CreateCompatibleDC(0)"));
     EXPECT_EQ(canvas.State(), 0);

@@ -4,6 +4,7 @@
 
 #include "KernelFixture.h"
 #include "runtime/Errors.h"
+#include "support/Readable.h"
 
 namespace qmk {
 namespace {
@@ -59,7 +60,7 @@ TEST_F(ClockTest, OutOfRangeFieldsRaiseConvertError) {
             ADD_FAILURE() << "no error for " << fields.Hour << " " << fields.Millisecond;
         } catch (const EConvertError& error) {
             EXPECT_STREQ(error.ClassName(), "EConvertError");
-            EXPECT_EQ(error.Message(), messages::InvalidTime);
+            EXPECT_EQ(test::Readable(error.Message()), "時刻に変換できない値が渡されました");
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "KernelFixture.h"
+#include "support/Readable.h"
 
 namespace qmk {
 namespace {
@@ -43,7 +44,7 @@ TEST_F(LocaleSettingsTest, FailedReadsGiveTheDefaults) {
 }
 
 TEST_F(LocaleSettingsTest, TakesTheLocaleAnswers) {
-    ReadSettings({{li::Currency, "\x81\x8f"},  // ￥
+    ReadSettings({{li::Currency, test::Stored("￥")},
                   {li::CurrencyFormat, "3"},
                   {li::NegCurrencyFormat, "8"},
                   {li::ThousandSeparator, "."},
@@ -52,10 +53,10 @@ TEST_F(LocaleSettingsTest, TakesTheLocaleAnswers) {
                   {li::DateSeparator, "-"},
                   {li::TimeSeparator, "."},
                   {li::ShortDate, "dd.MM.yyyy"},
-                  {li::AmText, "\x8c\xdf\x91\x4f"},  // 午前
-                  {li::PmText, "\x8c\xdf\x8c\xe3"},  // 午後
+                  {li::AmText, test::Stored("午前")},
+                  {li::PmText, test::Stored("午後")},
                   {li::TimeFormat, "HH.mm.ss"}});
-    EXPECT_EQ(CurrencyText, "\x81\x8f");
+    EXPECT_EQ(test::Readable(CurrencyText), "￥");
     EXPECT_EQ(CurrencyFormat, 3);
     EXPECT_EQ(NegativeCurrencyFormat, 8);
     EXPECT_EQ(ThousandSeparatorChar, '.');
@@ -64,8 +65,8 @@ TEST_F(LocaleSettingsTest, TakesTheLocaleAnswers) {
     EXPECT_EQ(DateSeparatorChar, '-');
     EXPECT_EQ(TimeSeparatorChar, '.');
     EXPECT_EQ(DatePatternShort, "dd.MM.yyyy");
-    EXPECT_EQ(AmText, "\x8c\xdf\x91\x4f");
-    EXPECT_EQ(PmText, "\x8c\xdf\x8c\xe3");
+    EXPECT_EQ(test::Readable(AmText), "午前");
+    EXPECT_EQ(test::Readable(PmText), "午後");
     EXPECT_EQ(TimePatternShort, "HH:mm");
     EXPECT_EQ(TimePatternLong, "HH:mm:ss");
 }
@@ -73,7 +74,7 @@ TEST_F(LocaleSettingsTest, TakesTheLocaleAnswers) {
 TEST_F(LocaleSettingsTest, LongSeparatorsAndEmptyTexts) {
     // Separators of more than one byte do not fit the 2-byte buffer.
     ReadSettings({{li::DecimalSeparator, ",,"},
-                  {li::TimeSeparator, "\x8e\x9e"},  // 時
+                  {li::TimeSeparator, test::Stored("時")},
                   {li::AmText, ""},
                   {li::PmText, ""},
                   {li::CurrencyFormat, "x"}});

@@ -10,6 +10,7 @@
 #include "DemoForm.h"
 #include "UiFixture.h"
 #include "graphics/ControlCanvas.h"
+#include "support/Readable.h"
 #include "ui/MessageBox.h"
 
 namespace qmk::test {
@@ -127,8 +128,7 @@ TEST_F(ApplicationTest, ErrorsOfEveryKindAreShownAndTheLoopGoesOn) {
     application_->HandleInFrame([] { throw std::runtime_error("plain"); });
     application_->HandleInFrame([] { throw EAbort("silent"); });
     EXPECT_EQ(BoxCaptions.size(), 2u);
-    // ﾒﾓﾘが足りません.
-    EXPECT_TRUE(Drawn("\xd2\xd3\xd8\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1."));
+    EXPECT_TRUE(Drawn(Stored("ﾒﾓﾘが足りません.")));
     EXPECT_TRUE(Drawn("plain."));
 }
 
@@ -279,8 +279,7 @@ TEST_F(ApplicationTest, StartupErrorBoxHasNoOwnerAndItsOwnCaption) {
     CloseBoxesWith(platform::vk::Return);
     application_->ShowStartupError("EResNotFound\nline two\n");
     ASSERT_EQ(BoxCaptions.size(), 1u);
-    // ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ
-    EXPECT_EQ(BoxCaptions[0], "\xb1\xcc\xdf\xd8\xb9\xb0\xbc\xae\xdd\x20\xb4\xd7\xb0");
+    EXPECT_EQ(Readable(BoxCaptions[0]), "ｱﾌﾟﾘｹｰｼｮﾝ ｴﾗｰ");
     EXPECT_EQ(BoxOwners[0], 0u);
     EXPECT_TRUE(Drawn("EResNotFound"));
     EXPECT_TRUE(Drawn("line two"));
@@ -405,8 +404,7 @@ TEST_F(ApplicationTest, MainWindowDestroyedByAnotherProgramEndsTheProgramAsAClos
     EXPECT_EQ(closes, 1);
     EXPECT_TRUE(user_.Calls("CreateWindow").empty()) << "a box was shown";
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    // ﾃﾞﾊﾞｲｽ ｺﾝﾃｷｽﾄの作成に失敗しました.
-    EXPECT_NE(errors.find(": \xef\xbe\x83\xef\xbe\x9e\xef\xbe\x8a\xef\xbe\x9e\xef\xbd\xb2\xef\xbd\xbd"),
+    EXPECT_NE(errors.find(": ﾃﾞﾊﾞｲｽ ｺﾝﾃｷｽﾄの作成に失敗しました.\n"),
               std::string::npos)
         << errors;
     EXPECT_EQ(application_->MainForm(), nullptr);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "runtime/ProgramTexts.h"
 #include "ui/Button.h"
 #include "ui/Form.h"
 #include "ui/Label.h"
@@ -14,16 +15,12 @@
 
 namespace qmk::test {
 
-// ＭＳ Ｐゴシック, ＭＳ ゴシック
-inline const std::string PGothic = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
-inline const std::string Gothic = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
-// スタート
-inline const std::string StartText = "\x83\x58\x83\x5e\x81\x5b\x83\x67";
-// ＣＰＵ：, ビデオ：
-inline const std::string CpuLabel = "\x82\x62\x82\x6f\x82\x74\x81\x46";
-inline const std::string VideoLabel = "\x83\x72\x83\x66\x83\x49\x81\x46";
-// あなたのシステム
-inline const std::string YourSystem = "\x82\xa0\x82\xc8\x82\xbd\x82\xcc\x83\x56\x83\x58\x83\x65\x83\x80";
+inline const std::string PGothic(texts::ProportionalGothic.Cp932);
+inline const std::string Gothic(texts::FixedGothic.Cp932);
+inline const std::string StartText(texts::StartButton.Cp932);
+inline const std::string CpuLabel(texts::CpuLabel.Cp932);
+inline const std::string VideoLabel(texts::VideoLabel.Cp932);
+inline const std::string YourSystem(texts::YourSystem.Cp932);
 
 inline TFormDescription DemoDescription() {
     TFormDescription form;

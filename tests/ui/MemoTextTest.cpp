@@ -5,13 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/Readable.h"
 #include "ui/MemoText.h"
 
 namespace qmk {
 namespace {
 
-// あいうえ (four double-byte characters)
-const std::string Kana4 = "\x82\xa0\x82\xa2\x82\xa4\x82\xa6";
+// Four double-byte characters.
+const std::string Kana4 = test::Stored("あいうえ");
 
 std::int32_t Measure(std::string_view text) {
     std::int32_t width = 0;

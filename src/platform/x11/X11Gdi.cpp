@@ -12,6 +12,7 @@
 
 #include "platform/SystemColors.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "runtime/ProgramTexts.h"
 
 namespace qmk::platform::x11 {
 
@@ -247,10 +248,7 @@ bool ClipCopy(const X11Gdi::DcRecord& d, const X11Gdi::DcRecord& s, std::int64_t
 LogFont StockFontRequest(bool fixed) {
     LogFont f;
     f.Height = -12;
-    // "ＭＳ ゴシック" / "ＭＳ Ｐゴシック"
-    const char* face = fixed ? "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e"
-                             : "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
-    std::string_view name(face);
+    const std::string_view name = fixed ? texts::FixedGothic.Cp932 : texts::ProportionalGothic.Cp932;
     std::copy(name.begin(), name.end(), f.FaceName);
     f.PitchAndFamily = fixed ? 1 : 2;
     return f;

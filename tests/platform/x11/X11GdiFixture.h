@@ -3,8 +3,10 @@
 // really holds, bypassing the backend.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,18 +16,19 @@
 
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Gdi.h"
+#include "runtime/ProgramTexts.h"
 
 namespace qmk::platform::x11::testing {
 
-// "ＭＳ Ｐゴシック", "ＭＳ ゴシック" in code page 932.
-inline constexpr char ProportionalFace[] = "\x82\x6c\x82\x72\x20\x82\x6f\x83\x53\x83\x56\x83\x62\x83\x4e";
-inline constexpr char FixedFace[] = "\x82\x6c\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4e";
+inline constexpr std::string_view ProportionalFace = texts::ProportionalGothic.Cp932;
+inline constexpr std::string_view FixedFace = texts::FixedGothic.Cp932;
 
-inline LogFont FontRequest(const char* face, std::int32_t height, std::int32_t weight = 400) {
+inline LogFont FontRequest(std::string_view face, std::int32_t height, std::int32_t weight = 400) {
     LogFont f;
     f.Height = height;
     f.Weight = weight;
-    for (int i = 0; face[i] != '\0' && i < 31; ++i) f.FaceName[i] = face[i];
+    face = face.substr(0, sizeof f.FaceName - 1);
+    std::copy(face.begin(), face.end(), f.FaceName);
     return f;
 }
 

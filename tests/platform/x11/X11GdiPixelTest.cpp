@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/XvfbServer.h"
 #include "X11GdiFixture.h"
+#include "platform/posix/XvfbServer.h"
 
 namespace qmk::platform::x11::testing {
 namespace {

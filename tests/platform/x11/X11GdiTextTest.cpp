@@ -14,8 +14,7 @@
 namespace qmk::platform::x11::testing {
 namespace {
 
-// スタート
-constexpr char StartText[] = "\x83\x58\x83\x5e\x81\x5b\x83\x67";
+constexpr std::string_view StartText = texts::StartButton.Cp932;
 
 class X11GdiTextTest : public X11GdiTest {
 protected:
@@ -34,9 +33,8 @@ protected:
 };
 
 TEST(X11FontsTest, JapaneseFacesAskForTheirMetricCompatibleSubstitutesFirst) {
-    // ＭＳ Ｐゴシック, ＭＳ ゴシック in UTF-8.
-    const std::string proportional = "\xef\xbc\xad\xef\xbc\xb3 \xef\xbc\xb0\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf";
-    const std::string fixed = "\xef\xbc\xad\xef\xbc\xb3 \xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf";
+    const std::string proportional = "ＭＳ Ｐゴシック";
+    const std::string fixed = "ＭＳ ゴシック";
     const struct {
         std::string Face;
         bool FixedPitch;
@@ -59,7 +57,7 @@ TEST(X11FontsTest, JapaneseFacesAskForTheirMetricCompatibleSubstitutesFirst) {
 // font that measured otherwise would rescale every control.
 TEST_F(X11GdiTextTest, TextHeightOfZeroIsTheClassicCellHeight) {
     const struct {
-        const char* Face;
+        std::string_view Face;
         std::int32_t Height;
         std::int32_t Weight;
         std::int32_t Cy;
@@ -99,7 +97,7 @@ TEST_F(X11GdiTextTest, ExtentsGrowWithTheTextAndFixedPitchLatinIsHalfWidth) {
     Size one, two, start;
     gdi_->GetTextExtentPoint(m.Dc, "0", 1, &one);
     gdi_->GetTextExtentPoint(m.Dc, "00", 2, &two);
-    gdi_->GetTextExtentPoint(m.Dc, StartText, 8, &start);
+    gdi_->GetTextExtentPoint(m.Dc, StartText.data(), 8, &start);
     EXPECT_EQ(two.Cx, 2 * one.Cx);
     EXPECT_EQ(one.Cx, 6);
     EXPECT_EQ(start.Cx, 4 * 12);  // four full-width characters
@@ -119,7 +117,7 @@ TEST_F(X11GdiTextTest, JapaneseTextShowsInTheTextColourWithinItsCell) {
     const ObjectHandle font = Select(m.Dc, FontRequest(FixedFace, -16, 700));
     gdi_->SetBkMode(m.Dc, Transparent);
     gdi_->SetTextColor(m.Dc, 0x00800000);
-    EXPECT_TRUE(gdi_->ExtTextOut(m.Dc, 5, 4, 0, nullptr, StartText, 8));
+    EXPECT_TRUE(gdi_->ExtTextOut(m.Dc, 5, 4, 0, nullptr, StartText.data(), 8));
     const auto pixels = ReadBack(gdi_->PixmapOf(m.Bitmap), 80, 30);
     int ink = 0, exact = 0;
     for (int y = 0; y < 30; ++y) {

@@ -12,7 +12,6 @@
 // window seam.
 #include "graphics/Bitmap.h"
 #include "graphics/Graphics.h"
-#include "graphics/GraphicsErrors.h"
 #include "platform/Platform.h"
 #include "platform/User.h"
 #include "platform/posix/XvfbServer.h"
@@ -21,6 +20,7 @@
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Gdi.h"
 #include "platform/x11/X11User.h"
+#include "support/Readable.h"
 
 namespace qmk::platform::x11::testing {
 namespace {
@@ -107,7 +107,7 @@ TEST_F(X11OutOfResourcesTest, ABitmapTooBigForTheServerRaisesAndKeepsItsImage) {
             bitmap.SetWidth(HugeSide);
             ADD_FAILURE() << "no error";
         } catch (const EOutOfResources& error) {
-            EXPECT_EQ(error.Message(), messages::OutOfResources);
+            EXPECT_EQ(test::Readable(error.Message()), "ｼｽﾃﾑ ﾘｿｰｽが足りません");
         }
         EXPECT_EQ(bitmap.GetWidth(), 20);
         EXPECT_EQ(bitmap.GetHeight(), HugeSide);

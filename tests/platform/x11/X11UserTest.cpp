@@ -23,6 +23,8 @@
 #include "platform/posix/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11User.h"
+#include "runtime/ProgramTexts.h"
+#include "support/Readable.h"
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
@@ -32,12 +34,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Plimboのベンチマーク for 32bit Windows R1.0
-constexpr char MainTitle[] =
-    "Plimbo\x82\xcc\x83\x78\x83\x93\x83\x60\x83\x7d\x81\x5b\x83\x4e for 32bit Windows R1.0";
-constexpr char MainTitleUtf8[] =
-    "Plimbo\xe3\x81\xae\xe3\x83\x99\xe3\x83\xb3\xe3\x83\x81\xe3\x83\x9e\xe3\x83\xbc\xe3\x82\xaf"
-    " for 32bit Windows R1.0";
+constexpr std::string_view MainTitle = texts::MainWindowCaption.Cp932;
+constexpr std::string_view MainTitleUtf8 = texts::MainWindowCaption.Utf8;
 
 std::string ReadTextProperty(Display* dpy, Window window, Atom property, Atom* type = nullptr) {
     Atom actual = None;
@@ -251,13 +249,12 @@ TEST_F(X11UserTest, WindowsOfTheGroupAreNamedByTheApplicationTitle) {
     }
     // A window's own caption leaves it alone; a new title reaches them all.
     user_.SetWindowText(main, "caption");
-    user_.SetWindowText(leader, "\x83\x65\x83\x58\x83\x67");  // テスト
+    user_.SetWindowText(leader, test::Stored("テスト"));
     XSync(dpy_, False);
     for (Window window : {leader, main, box}) {
         Atom type = None;
-        EXPECT_EQ(ReadTextProperty(dpy_, window, netIconName), "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88");
-        EXPECT_EQ(ReadTextProperty(dpy_, window, XA_WM_ICON_NAME, &type),
-                  "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88");
+        EXPECT_EQ(ReadTextProperty(dpy_, window, netIconName), "テスト");
+        EXPECT_EQ(ReadTextProperty(dpy_, window, XA_WM_ICON_NAME, &type), "テスト");
         EXPECT_EQ(type, utf8);
     }
     EXPECT_EQ(ReadTextProperty(dpy_, main, XA_WM_NAME), "caption");
@@ -536,8 +533,7 @@ std::string RunCommand(const std::string& command) {
 
 TEST_F(X11UserTest, ClipboardServesOtherPrograms) {
     Window top = TopLevel(Leader());
-    // ＣＰＵ：1992 (100.00%) é
-    const std::string text = "\xef\xbc\xa3\xef\xbc\xb0\xef\xbc\xb5\xef\xbc\x9a" "1992 (100.00%) \xc3\xa9";
+    const std::string text = "ＣＰＵ：1992 (100.00%) é";
     user_.SetSelectionText(top, Selection::Clipboard, text, 0);
     user_.Flush();
 

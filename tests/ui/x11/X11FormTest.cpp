@@ -21,6 +21,7 @@
 #include "platform/x11/X11Gdi.h"
 #include "platform/x11/X11User.h"
 #include "runtime/Cp932.h"
+#include "runtime/Errors.h"
 #include "runtime/MulDiv.h"
 #include "ui/Application.h"
 #include "ui/MessageBox.h"
@@ -210,9 +211,7 @@ TEST_F(X11FormTest, Screenshot) {
     form_->SetActiveControl(form_->StartButton);
     // And one with an error box over the form.
     Child boxShot(std::string("sleep 1; import -window root ") + shot + ".box.png; xdotool key Escape");
-    // ｼｽﾃﾑ ﾘｿｰｽが足りません
-    application_->ReportError(EOutOfResources(
-        "\xbc\xbd\xc3\xd1\x20\xd8\xbf\xb0\xbd\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1"));
+    application_->ReportError(EOutOfResources(texts::OutOfResources));
     ASSERT_TRUE(PumpUntil([&boxShot] { return boxShot.Finished(); }, 20s));
 }
 
