@@ -176,7 +176,8 @@ BENCHMARK(BM_CpuIterationMixOnly);
 void BM_VideoIterationWithCopies(benchmark::State& state) {
     RecordingGdi gdi(24);
     platform::RecordingUser user(&gdi);
-    platform::ScopedBackend backend({&gdi, &user, nullptr});
+    platform::ScriptedKernel kernel;
+    platform::ScopedBackend backend({&gdi, &user, &kernel});
     InitializeGraphics();
     TApplication application;
     auto& form = application.CreateForm<test::TBenchForm>();

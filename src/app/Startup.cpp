@@ -22,13 +22,10 @@
 #include "runtime/LocaleSettings.h"
 #include "runtime/ProgramTexts.h"
 #include "ui/Application.h"
-#include "ui/MemoText.h"
 
 namespace qmk {
 
 namespace {
-
-constexpr std::size_t ProgramNameLimit = 63;
 
 // The X server went away. Nothing of the connection can be used any more
 // (not even to close it), so the program leaves at once, without
@@ -74,20 +71,6 @@ void StartRuntime() {
 }
 
 }  // namespace
-
-std::string ProgramFileName() {
-    char path[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string full = length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "qmk";
-    const std::size_t slash = full.rfind('/');
-    if (slash != std::string::npos) full.erase(0, slash + 1);
-    std::string name = Utf8ToCp932(full);
-    if (name.size() > ProgramNameLimit) {
-        name.resize(static_cast<std::size_t>(
-            AlignToChar(name, static_cast<std::int32_t>(ProgramNameLimit))));
-    }
-    return name;
-}
 
 std::string StartupErrorText(std::string_view className, std::string_view programName,
                              const void* address, std::string_view message) {

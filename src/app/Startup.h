@@ -27,10 +27,6 @@ class X11User;
 class TApplication;
 class TQMKForm;
 
-// The program's file name without its folder, at most 63 bytes, in code
-// page 932.
-std::string ProgramFileName();
-
 // The text of a failed start (code page 932):
 //   "<class>がﾓｼﾞｭｰﾙ <program> の\n<address> で発生しました。\n<message>.\n"
 // The full stop is added only to a message that is not empty and does not

@@ -1,8 +1,10 @@
-// The system-services half of the platform seam: the wall clock and the
-// locale's format settings.
+// The system-services half of the platform seam: the wall clock, the
+// locale's format settings and the program's file name. Texts are code
+// page 932 bytes, as the program keeps every text.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/Types.h"
 
@@ -21,6 +23,10 @@ public:
     // count of bytes written including the zero; returns 0 when the item is
     // unknown, cannot be converted or does not fit in size bytes.
     virtual int GetLocaleInfo(std::uint32_t item, char* buffer, int size) = 0;
+    // GetModuleFileNameA of the program: the full path of the running
+    // program's file, characters code page 932 lacks as "?"; empty when
+    // the system does not tell.
+    virtual std::string GetModuleFileName() = 0;
 };
 
 }  // namespace qmk::platform

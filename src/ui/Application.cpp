@@ -5,8 +5,6 @@
 #include <new>
 #include <stdexcept>
 
-#include <unistd.h>
-
 #include "graphics/CanvasControl.h"
 #include "graphics/Bitmap.h"
 #include "graphics/ControlCanvas.h"
@@ -24,16 +22,8 @@ namespace {
 
 TApplication* CurrentApp = nullptr;
 
-// The title a window gets before the program names itself: the file name
-// of the program without its folder, in the program's code page.
-std::string ProgramFileName() {
-    char path[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (length <= 0) return "qmk";
-    const std::string full(path, static_cast<std::size_t>(length));
-    const std::size_t slash = full.rfind('/');
-    return Utf8ToCp932(slash == std::string::npos ? full : full.substr(slash + 1));
-}
+constexpr std::size_t ProgramNameLimit = 63;
+constexpr std::string_view FallbackProgramName = "qmk";
 
 bool IsInput(platform::MessageKind kind) {
     using platform::MessageKind;
@@ -334,6 +324,27 @@ void TApplication::MessageBox(std::string_view text, std::string_view caption, b
         platform::UserApi().Activate(noted->Handle());
         activeForm_ = noted;
     }
+}
+
+std::string ProgramFileName() {
+    const std::string path = platform::KernelApi().GetModuleFileName();
+    // A 0x5C byte may be the second half of a double-byte character, so the
+    // folder ends at a separator found character by character.
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsDbcsLeadByte(static_cast<unsigned char>(path[i]))) {
+            ++i;
+        } else if (path[i] == '/' || path[i] == '\\') {
+            start = i + 1;
+        }
+    }
+    std::string name = path.substr(std::min(start, path.size()));
+    if (name.empty()) return std::string(FallbackProgramName);
+    if (name.size() > ProgramNameLimit) {
+        name.resize(static_cast<std::size_t>(
+            AlignToChar(name, static_cast<std::int32_t>(ProgramNameLimit))));
+    }
+    return name;
 }
 
 TApplication& Application() {

@@ -151,6 +151,12 @@ private:
     TApplication* previous_ = nullptr;
 };
 
+// The program's file name without its folder ("/" or "\\"), at most 63
+// bytes cut before a character that would not fit, in code page 932; "qmk"
+// when the system does not tell. The application window's first title,
+// and the name in messages that name the program.
+std::string ProgramFileName();
+
 // The application object of the process (there is one while it exists).
 TApplication& Application();
 TScreen& Screen();

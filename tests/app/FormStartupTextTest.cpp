@@ -56,14 +56,6 @@ TEST(NoDisplayMessageTest, NamesTheDisplayInPrintableAscii) {
     EXPECT_EQ(Readable(NoDisplayMessage("")), "ﾃﾞｨｽﾌﾟﾚｲが指定されていません (DISPLAY)");
 }
 
-TEST(ProgramFileNameTest, IsTheFileNameWithoutFolder) {
-    const std::string name = ProgramFileName();
-    EXPECT_FALSE(name.empty());
-    EXPECT_EQ(name.find('/'), std::string::npos);
-    EXPECT_LE(name.size(), 63u);
-    EXPECT_EQ(name, "qmk_app_tests");
-}
-
 TEST(AppIconTest, StoredFormIsSixteenColoursWithAMask) {
     const TIndexedIcon& icon = MainIconBits();
     EXPECT_EQ(icon.Width, 32);

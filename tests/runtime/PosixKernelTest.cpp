@@ -126,6 +126,13 @@ TEST(PosixKernelTest, TimeFormatConversion) {
     EXPECT_EQ(PosixKernel::DateFormatFromStrftime("%e %b %Y"), "d MMM yyyy");
 }
 
+TEST(PosixKernelTest, ModuleFileNameIsThisProgramsFullPath) {
+    platform::PosixKernel kernel;
+    const std::string path = kernel.GetModuleFileName();
+    EXPECT_EQ(path.front(), '/');
+    EXPECT_TRUE(path.ends_with("/qmk_runtime_tests")) << path;
+}
+
 TEST(PosixKernelTest, JapaneseLocaleDrivesTheTimeText) {
     auto kernel = Open("ja_JP.UTF-8");
     if (!kernel) return;

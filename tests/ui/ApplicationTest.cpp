@@ -61,16 +61,46 @@ protected:
 };
 
 TEST_F(ApplicationTest, TitleLivesInTheApplicationWindow) {
+    kernel_.SetModuleFileName("/opt/qmk/bin/qmk-1.0");
     Start();
     const WindowHandle window = application_->ApplicationWindow();
     const auto* info = user_.Info(window);
     ASSERT_NE(info, nullptr);
+    // The program's file name until the program names itself.
+    EXPECT_EQ(info->Text, "qmk-1.0");
     EXPECT_EQ(info->Style, platform::ws::ClientLeader);
     EXPECT_FALSE(info->Visible);
     application_->SetTitle("QMK1.0");
     EXPECT_EQ(user_.Info(window)->Text, "QMK1.0");
     user_.SetWindowText(window, "changed");
     EXPECT_EQ(application_->Title(), "changed");
+}
+
+TEST_F(ApplicationTest, ProgramFileNameIsTheLastPartOfTheModulePathAtMost63Bytes) {
+    const std::string sixtyTwo(62, 'q');
+    const struct {
+        std::string Path;  // readable
+        std::string Name;
+    } cases[] = {
+        {"/usr/bin/qmk", "qmk"},
+        {"C:\\Program Files\\QMK\\qmk.exe", "qmk.exe"},
+        {"C:/QMK\\bin/qmk.exe", "qmk.exe"},
+        {"qmk", "qmk"},
+        // ソ is 0x83 0x5C: its second byte is no folder's end.
+        {"/home/ソフト", "ソフト"},
+        {"C:\\ソフト\\表示.exe", "表示.exe"},
+        {"/bin/" + sixtyTwo + "ab", sixtyTwo + "a"},
+        // A double-byte character that would straddle the limit goes whole.
+        {"/bin/" + sixtyTwo + "表", sixtyTwo},
+        {"/bin/" + std::string(63, 'q'), std::string(63, 'q')},
+        {"", "qmk"},
+        {"/usr/bin/", "qmk"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        kernel_.SetModuleFileName(Stored(c.Path));
+        EXPECT_EQ(Readable(ProgramFileName()), c.Name);
+    }
 }
 
 TEST_F(ApplicationTest, ScreenReadsPixelsPerInchOnceAndSizeOnEachUse) {

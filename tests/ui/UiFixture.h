@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/recording/RecordingGdi.h"
 #include "platform/recording/RecordingUser.h"
+#include "platform/recording/ScriptedKernel.h"
 #include "ui/Application.h"
 
 namespace qmk::test {
@@ -63,7 +64,8 @@ protected:
 
     TallTextGdi gdi_;
     platform::RecordingUser user_{&gdi_};
-    platform::ScopedBackend backend_{{&gdi_, &user_, nullptr}};
+    platform::ScriptedKernel kernel_;
+    platform::ScopedBackend backend_{{&gdi_, &user_, &kernel_}};
     std::unique_ptr<TApplication> application_;
 };
 

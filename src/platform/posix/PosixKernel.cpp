@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -291,6 +292,13 @@ std::optional<std::string> PosixKernel::LocaleItemText(std::uint32_t item) const
         default:
             return std::nullopt;
     }
+}
+
+std::string PosixKernel::GetModuleFileName() {
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) return {};
+    return Utf8ToCp932(std::string_view(path, static_cast<std::size_t>(length)));
 }
 
 int PosixKernel::GetLocaleInfo(std::uint32_t item, char* buffer, int size) {

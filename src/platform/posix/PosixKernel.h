@@ -28,6 +28,8 @@ public:
     SystemTime GetLocalTime() override;
     SystemTime GetSystemTime() override;
     int GetLocaleInfo(std::uint32_t item, char* buffer, int size) override;
+    // From /proc/self/exe.
+    std::string GetModuleFileName() override;
 
     // The locale's answer for an item in the locale's own charset, before
     // conversion; nullopt for an item this kernel does not know.

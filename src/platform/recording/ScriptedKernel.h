@@ -46,6 +46,9 @@ public:
     void RemoveLocaleItem(std::uint32_t item) { locale_.erase(item); }
     void ClearLocale() { locale_.clear(); }
 
+    // --- the program's file (code page 932) ---
+    void SetModuleFileName(std::string path) { moduleFileName_ = std::move(path); }
+
     int LocalTimeCalls() const { return localCalls_; }
     int SystemTimeCalls() const { return systemCalls_; }
     const std::vector<LocaleCall>& LocaleCalls() const { return localeCalls_; }
@@ -57,6 +60,7 @@ public:
     // in size bytes and returns the count; 0 for an unknown item or a text
     // that does not fit.
     int GetLocaleInfo(std::uint32_t item, char* buffer, int size) override;
+    std::string GetModuleFileName() override { return moduleFileName_; }
 
 private:
     static SystemTime Next(std::deque<SystemTime>& queue, const ClockSource& source,
@@ -72,6 +76,7 @@ private:
     int localCalls_ = 0;
     int systemCalls_ = 0;
     std::vector<LocaleCall> localeCalls_;
+    std::string moduleFileName_ = "/usr/bin/qmk";
 };
 
 }  // namespace qmk::platform

@@ -17,6 +17,7 @@
 #include "../DemoForm.h"
 #include "graphics/Graphics.h"
 #include "platform/Platform.h"
+#include "platform/recording/ScriptedKernel.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Gdi.h"
 #include "platform/x11/X11User.h"
@@ -101,7 +102,8 @@ protected:
     platform::x11::X11Display display_;
     platform::x11::X11Gdi gdi_{display_};
     platform::x11::X11User user_{display_};
-    platform::ScopedBackend backend_{{&gdi_, &user_, nullptr}};
+    platform::ScriptedKernel kernel_;
+    platform::ScopedBackend backend_{{&gdi_, &user_, &kernel_}};
     std::unique_ptr<TApplication> application_;
     TDemoForm* form_ = nullptr;
 };
