@@ -94,7 +94,7 @@ std::string NoDisplayMessage(const char* displayName) {
     return texts::FormatText(texts::NoDisplayConnection.Cp932, {PrintableAscii(displayName)});
 }
 
-TProgram::TProgram(platform::User::ConnectionLostHandler onConnectionLost)
+TProgram::TProgram(ConnectionLostHandler onConnectionLost)
     : onConnectionLost_(onConnectionLost != nullptr ? onConnectionLost : &ConnectionLost) {}
 
 TProgram::~TProgram() {
@@ -128,7 +128,6 @@ void TProgram::Start(const char* displayName) {
     gdi_ = std::make_unique<platform::x11::X11Gdi>(*display_);
     user_ = std::make_unique<platform::x11::X11User>(*display_);
     platform::Install({gdi_.get(), user_.get(), kernel_.get()});
-    user_->SetConnectionLostHandler(onConnectionLost_);
     InitializeGraphics();
 
     failedAt_ = CodeAddress(&MainIcon);

@@ -1,7 +1,10 @@
 // The window half of the platform seam: top-level and child windows,
-// input and paint messages, the selections (clipboard) and screen metrics.
-// Controls are drawn by the framework itself through Gdi; the backend only
-// provides plain windows and reports what happens to them.
+// input and paint messages, the clipboard and screen metrics. Controls are
+// drawn by the framework itself through Gdi; the backend only provides
+// plain windows and reports what happens to them. Texts are code page 932
+// bytes, as the program keeps every text; a backend converts them for its
+// system. What a backend does when its display goes away is written in its
+// own header: the program cannot go on without one, so it ends.
 #pragma once
 
 #include <cstdint>
@@ -15,16 +18,18 @@ namespace qmk::platform {
 // Window styles (CreateWindowParams::Style), as bits.
 namespace ws {
 inline constexpr std::uint32_t Child = 0x0001;         // inside Parent's client area
-inline constexpr std::uint32_t Visible = 0x0002;       // mapped at creation
+inline constexpr std::uint32_t Visible = 0x0002;       // shown at creation
 inline constexpr std::uint32_t DialogFrame = 0x0004;   // fixed size: no resize, no min/max
-inline constexpr std::uint32_t ClientLeader = 0x0008;  // the never-shown application window
+// The application window: never shown; it carries the program's title and
+// owns the program's top-level windows.
+inline constexpr std::uint32_t ApplicationWindow = 0x0008;
 inline constexpr std::uint32_t Modal = 0x0010;         // a modal box above its owner
 }  // namespace ws
 
 struct CreateWindowParams {
     WindowHandle Parent = 0;  // for ws::Child
-    WindowHandle Owner = 0;   // for top-level windows: the application window (group leader),
-                              // or, for a modal box, the window it stands above
+    WindowHandle Owner = 0;   // for top-level windows: the application window, or, for a
+                              // modal box, the window it stands above
     std::uint32_t Style = 0;
     // Client area: position in the parent's client area (child) or on the
     // screen (top level), and size. Sizes of 0 are allowed.
@@ -53,7 +58,7 @@ inline constexpr std::uint32_t Shift = 0x1, Control = 0x2, Alt = 0x4;
 enum class MessageKind : std::uint8_t {
     None,
     Paint,        // Area needs painting (client coordinates)
-    KeyDown,      // Key, Modifiers, Text (UTF-8 the key types, may be empty)
+    KeyDown,      // Key, Modifiers, Text (what the key types, may be empty)
     KeyUp,        // Key, Modifiers
     ButtonDown,   // Button (1 left, 2 middle, 3 right), X, Y, Modifiers, Time
     ButtonUp,     // the same; goes to the window that got the ButtonDown
@@ -61,13 +66,10 @@ enum class MessageKind : std::uint8_t {
     Activate,     // the top-level window got the keyboard focus
     Deactivate,   // ... and lost it
     Close,        // the user asked to close a top-level window
-    SelectionLost,  // another program took Selection; we no longer own it
     EndSession,   // the session is ending: leave at once
     Destroyed,    // another program destroyed the top-level window; its
                   // children are gone with it and their handles mean nothing
 };
-
-enum class Selection : std::uint8_t { Primary, Clipboard };
 
 struct Message {
     WindowHandle Window = 0;
@@ -79,9 +81,10 @@ struct Message {
     std::uint32_t Modifiers = 0;   // mod:: bits
     std::uint32_t Button = 0;
     std::uint32_t ButtonMask = 0;  // bit (n-1) for each button n held
-    std::uint32_t Time = 0;        // server time in milliseconds
-    Selection Which = Selection::Primary;  // SelectionLost
-    char Text[8] = {};             // KeyDown: NUL-terminated UTF-8
+    // Input: when it happened, in milliseconds of the platform's input
+    // clock (it wraps; only differences count).
+    std::uint32_t Time = 0;
+    char Text[8] = {};             // KeyDown: NUL-terminated, code page 932
 };
 
 class User {
@@ -111,19 +114,24 @@ public:
     // Sends pending output to the display.
     virtual void Flush() = 0;
 
-    // Offers UTF-8 text as a selection; the backend answers other programs' requests.
-    virtual void SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
+    // Puts the text (lines ended by LF) on the clipboard, owned by the
+    // window: the backend hands it to other programs that ask, while the
+    // window lives or until another program puts something there. time is
+    // the Time of the input that asked for it (0: now).
+    virtual void SetClipboardText(WindowHandle owner, std::string_view text,
                                   std::uint32_t time) = 0;
+    // Optional: some desktops keep a second selection besides the
+    // clipboard, which holds whatever the user selected last and is pasted
+    // with the middle button. The text of a fresh selection is offered
+    // there; a backend whose desktop has none ignores it (this default).
+    virtual void OfferSelectionText(WindowHandle /*owner*/, std::string_view /*text*/,
+                                    std::uint32_t /*time*/) {}
 
     virtual int GetSystemMetrics(int index) = 0;
 
     // Whether the window still exists: another program may have destroyed
     // it before its Destroyed message is taken.
     virtual bool IsWindow(WindowHandle window) = 0;
-
-    // Called when the connection to the display is lost; must not return.
-    using ConnectionLostHandler = void (*)();
-    virtual void SetConnectionLostHandler(ConnectionLostHandler handler) = 0;
 };
 
 }  // namespace qmk::platform

@@ -64,7 +64,7 @@ std::int32_t TScreen::Height() const {
 
 TApplication::TApplication() : previous_(CurrentApp) {
     platform::CreateWindowParams params;
-    params.Style = platform::ws::ClientLeader;
+    params.Style = platform::ws::ApplicationWindow;
     params.X = screen_.Width() / 2;
     params.Y = screen_.Height() / 2;
     const std::string title = ProgramFileName();

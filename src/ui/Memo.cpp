@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/Platform.h"
-#include "runtime/Cp932.h"
 #include "ui/Application.h"
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
@@ -219,14 +218,12 @@ void TMemo::ScrollCaretIntoView(TCaretView view) {
 
 void TMemo::CopyToClipboard(std::uint32_t time) {
     if (SelLength() == 0) return;
-    platform::UserApi().SetSelectionText(Handle(), platform::Selection::Clipboard,
-                                         Cp932ToUtf8(WithLineFeeds(SelText())), time);
+    platform::UserApi().SetClipboardText(Handle(), WithLineFeeds(SelText()), time);
 }
 
-void TMemo::OfferPrimary(std::uint32_t time) {
+void TMemo::OfferSelection(std::uint32_t time) {
     if (SelLength() == 0) return;
-    platform::UserApi().SetSelectionText(Handle(), platform::Selection::Primary,
-                                         Cp932ToUtf8(WithLineFeeds(SelText())), time);
+    platform::UserApi().OfferSelectionText(Handle(), WithLineFeeds(SelText()), time);
 }
 
 void TMemo::ReplaceLineNow(std::int32_t index, std::string_view text) {
@@ -290,7 +287,7 @@ bool TMemo::KeyDown(const platform::Message& message) {
         return message.Text[0] != '\0' && message.Key != vk::Tab && message.Key != vk::Return &&
                message.Key != vk::Escape;
     }
-    if (SelLength() > 0 && (shift || message.Key == 'A')) OfferPrimary(message.Time);
+    if (SelLength() > 0 && (shift || message.Key == 'A')) OfferSelection(message.Time);
     return true;
 }
 
@@ -306,7 +303,7 @@ void TMemo::MouseDown(const platform::Message& message) {
         SetSelection(start, end);
         lastClickTime_ = 0;
         lastClickPos_ = -1;
-        OfferPrimary(message.Time);
+        OfferSelection(message.Time);
         return;
     }
     lastClickTime_ = message.Time;
@@ -326,7 +323,7 @@ void TMemo::MouseUp(const platform::Message& message) {
     if (message.Button != 1 || !dragging_) return;
     dragging_ = false;
     if (Application().Capture() == this) Application().SetCapture(nullptr);
-    OfferPrimary(message.Time);
+    OfferSelection(message.Time);
 }
 
 void TMemo::CancelMode() { dragging_ = false; }

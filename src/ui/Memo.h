@@ -1,8 +1,8 @@
 // The read-only multi-line text box: word-wrapped at its width, a sunken
 // 2-pixel edge, no scroll bars. The user can place the caret, select (drag,
 // double-click, Shift with the arrows, Ctrl+A) and copy (Ctrl+C,
-// Ctrl+Insert to the clipboard; a selection also becomes the primary
-// selection), but never change the text. The program writes lines through
+// Ctrl+Insert to the clipboard; a fresh selection is also offered as the
+// desktop's selection where it keeps one), but never change the text. The program writes lines through
 // Lines().ReplaceLine.
 #pragma once
 
@@ -63,7 +63,7 @@ public:
     std::string SelText() const { return text_.substr(SelStart(), SelLength()); }
     void SetSelection(std::int32_t anchor, std::int32_t caret);
     void SelectAll();
-    // Offers the selection to other programs on the clipboard (UTF-8, LF).
+    // Puts the selection on the clipboard, lines ended by LF.
     void CopyToClipboard(std::uint32_t time = 0);
 
     // The lines as shown, wrapped at the text area's width.
@@ -99,7 +99,7 @@ private:
     void MoveCaret(std::int32_t pos, bool extend);
     enum class TCaretView { AnyPart, WholeRow };
     void ScrollCaretIntoView(TCaretView view = TCaretView::WholeRow);
-    void OfferPrimary(std::uint32_t time);
+    void OfferSelection(std::uint32_t time);
     void PaintNow();
 
     TMemoStrings lines_;

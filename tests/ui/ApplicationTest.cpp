@@ -68,7 +68,7 @@ TEST_F(ApplicationTest, TitleLivesInTheApplicationWindow) {
     ASSERT_NE(info, nullptr);
     // The program's file name until the program names itself.
     EXPECT_EQ(info->Text, "qmk-1.0");
-    EXPECT_EQ(info->Style, platform::ws::ClientLeader);
+    EXPECT_EQ(info->Style, platform::ws::ApplicationWindow);
     EXPECT_FALSE(info->Visible);
     application_->SetTitle("QMK1.0");
     EXPECT_EQ(user_.Info(window)->Text, "QMK1.0");

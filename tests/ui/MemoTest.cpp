@@ -111,17 +111,16 @@ TEST_F(MemoTest, ReplaceLineRepaintsTheBoxAtOnce) {
     EXPECT_TRUE(drawn);
 }
 
-TEST_F(MemoTest, CtrlACtrlCCopiesAllAsUtf8WithLineFeeds) {
+TEST_F(MemoTest, CtrlACtrlCCopiesAllWithLineFeeds) {
     form_->SetActiveControl(memo_);
     const auto window = memo_->Handle();
     Send(Key(window, 'A', true, platform::mod::Control));
     EXPECT_EQ(memo_->SelLength(), static_cast<std::int32_t>(Initial().size()));
-    // The selection is also offered as the primary selection.
-    EXPECT_EQ(user_.SelectionText(platform::Selection::Primary),
-              Cp932ToUtf8(CpuLabel + "\n" + VideoLabel + "\n"));
+    // The selection is also offered as the desktop's selection.
+    EXPECT_EQ(Readable(user_.SelectionText()), "ＣＰＵ：\nビデオ：\n");
+    EXPECT_EQ(user_.ClipboardText(), "");
     Send(Key(window, 'C', true, platform::mod::Control));
-    EXPECT_EQ(user_.SelectionText(platform::Selection::Clipboard),
-              Cp932ToUtf8(CpuLabel + "\n" + VideoLabel + "\n"));
+    EXPECT_EQ(Readable(user_.ClipboardText()), "ＣＰＵ：\nビデオ：\n");
     EXPECT_EQ(memo_->Text(), Initial());  // keys never change the text
 }
 
@@ -134,7 +133,7 @@ TEST_F(MemoTest, ShiftArrowsSelectWholeDoubleByteCharacters) {
     Send(Key(window, platform::vk::End, true, platform::mod::Shift));
     EXPECT_EQ(Readable(memo_->SelText()), "ＣＰＵ：");
     Send(Key(window, platform::vk::Insert, true, platform::mod::Control));
-    EXPECT_EQ(user_.SelectionText(platform::Selection::Clipboard), Cp932ToUtf8(CpuLabel));
+    EXPECT_EQ(Readable(user_.ClipboardText()), "ＣＰＵ：");
     // A plain arrow drops the selection.
     Send(Key(window, platform::vk::Right));
     EXPECT_EQ(memo_->SelLength(), 0);
@@ -151,7 +150,7 @@ TEST_F(MemoTest, DragSelectsAndDoubleClickSelectsAWord) {
     Send(Mouse(window, platform::MessageKind::MouseMove, 3 + 7 * 3, 5));
     Send(Mouse(window, platform::MessageKind::ButtonUp, 3 + 7 * 3, 5, 1100));
     EXPECT_EQ(memo_->SelText(), "abc");
-    EXPECT_EQ(user_.SelectionText(platform::Selection::Primary), "abc");
+    EXPECT_EQ(user_.SelectionText(), "abc");
 
     Send(Mouse(window, platform::MessageKind::ButtonDown, 3 + 7 * 5, 5, 5000));
     Send(Mouse(window, platform::MessageKind::ButtonUp, 3 + 7 * 5, 5, 5050));

@@ -83,7 +83,7 @@ std::vector<std::string> RecordingUser::Calls(std::string_view name) const {
 // an area; the application window never shows.
 bool RecordingUser::Showing(WindowHandle window) const {
     for (const WindowInfo* info = Info(window); info != nullptr; info = Info(info->Parent)) {
-        if (!info->Alive || !info->Visible || (info->Style & ws::ClientLeader) != 0 ||
+        if (!info->Alive || !info->Visible || (info->Style & ws::ApplicationWindow) != 0 ||
             info->Width <= 0 || info->Height <= 0)
             return false;
         if ((info->Style & ws::Child) == 0) return true;
@@ -93,7 +93,7 @@ bool RecordingUser::Showing(WindowHandle window) const {
 
 void RecordingUser::Register(WindowHandle window) {
     const WindowInfo& info = windows_[window - 1];
-    if (gdi_ == nullptr || (info.Style & ws::ClientLeader) != 0) return;
+    if (gdi_ == nullptr || (info.Style & ws::ApplicationWindow) != 0) return;
     // A new surface replaces the old one, which a device context still held
     // would point into; the swap waits until no context is out (the framework
     // gives them all back after each message).
@@ -154,8 +154,8 @@ void RecordingUser::Kill(WindowHandle window) {
     invalid_.erase(window);
     if (active_ == window) active_ = 0;
     if (focusWanted_ == window) focusWanted_ = 0;
-    for (Owned& owned : selections_) {
-        if (owned.Owner == window) owned = Owned{};
+    for (Owned* owned : {&clipboard_, &selection_}) {
+        if (owned->Owner == window) *owned = Owned{};
     }
 }
 
@@ -282,7 +282,7 @@ void RecordingUser::FocusTo(WindowHandle window) {
 void RecordingUser::Activate(WindowHandle window) {
     Log("Activate(" + WindowName(window) + ")");
     WindowInfo* info = Live(window);
-    if (info == nullptr || (info->Style & (ws::Child | ws::ClientLeader)) != 0) return;
+    if (info == nullptr || (info->Style & (ws::Child | ws::ApplicationWindow)) != 0) return;
     if (Showing(window)) FocusTo(window);
     else focusWanted_ = window;
 }
@@ -316,17 +316,22 @@ void RecordingUser::WaitMessage() {
 
 void RecordingUser::Flush() { Log("Flush()"); }
 
-void RecordingUser::SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
-                                     std::uint32_t time) {
-    Log(std::string("SetSelectionText(") + WindowName(owner) + "," +
-        (which == Selection::Primary ? "Primary" : "Clipboard") + "," + Quoted(utf8) + "," +
+void RecordingUser::Own(Owned& owned, const char* call, WindowHandle owner, std::string_view text,
+                        std::uint32_t time) {
+    Log(std::string(call) + "(" + WindowName(owner) + "," + Quoted(text) + "," +
         std::to_string(time) + ")");
     if (Live(owner) == nullptr) return;
-    // Moving a selection between our own windows loses nothing, as on X,
-    // where the program still holds the text.
-    Owned& owned = selections_[Index(which)];
     owned.Owner = owner;
-    owned.Text = std::string(utf8);
+    owned.Text = std::string(text);
+}
+
+void RecordingUser::SetClipboardText(WindowHandle owner, std::string_view text, std::uint32_t time) {
+    Own(clipboard_, "SetClipboardText", owner, text, time);
+}
+
+void RecordingUser::OfferSelectionText(WindowHandle owner, std::string_view text,
+                                       std::uint32_t time) {
+    Own(selection_, "OfferSelectionText", owner, text, time);
 }
 
 int RecordingUser::GetSystemMetrics(int index) {
@@ -338,11 +343,6 @@ int RecordingUser::GetSystemMetrics(int index) {
 bool RecordingUser::IsWindow(WindowHandle window) {
     Log("IsWindow(" + WindowName(window) + ")");
     return Live(window) != nullptr;
-}
-
-void RecordingUser::SetConnectionLostHandler(ConnectionLostHandler handler) {
-    Log("SetConnectionLostHandler()");
-    connectionLost_ = handler;
 }
 
 }  // namespace qmk::platform

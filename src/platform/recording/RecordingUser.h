@@ -60,8 +60,12 @@ public:
     const WindowInfo* Info(WindowHandle window) const;
     std::vector<WindowHandle> LiveWindows() const;
     WindowHandle ActiveWindow() const { return active_; }
-    const std::string& SelectionText(Selection which) const { return selections_[Index(which)].Text; }
-    WindowHandle SelectionOwner(Selection which) const { return selections_[Index(which)].Owner; }
+    // What the clipboard and the desktop's selection hold (code page 932),
+    // and the window that put it there (0 once that window is gone).
+    const std::string& ClipboardText() const { return clipboard_.Text; }
+    WindowHandle ClipboardOwner() const { return clipboard_.Owner; }
+    const std::string& SelectionText() const { return selection_.Text; }
+    WindowHandle SelectionOwner() const { return selection_.Owner; }
     void SetSystemMetric(int index, int value) { metrics_[index] = value; }
     // Another program destroys a top-level window: it and its children die
     // now, and a Destroyed message waits in the queue.
@@ -88,19 +92,19 @@ public:
     bool PeekMessage(Message& message) override;
     void WaitMessage() override;
     void Flush() override;
-    void SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
-                          std::uint32_t time) override;
+    void SetClipboardText(WindowHandle owner, std::string_view text, std::uint32_t time) override;
+    // This backend keeps the desktop's selection too.
+    void OfferSelectionText(WindowHandle owner, std::string_view text, std::uint32_t time) override;
     int GetSystemMetrics(int index) override;
     bool IsWindow(WindowHandle window) override;
-    void SetConnectionLostHandler(ConnectionLostHandler handler) override;
-    ConnectionLostHandler ConnectionLost() const { return connectionLost_; }
 
 private:
     struct Owned {
         WindowHandle Owner = 0;
         std::string Text;
     };
-    static std::size_t Index(Selection which) { return which == Selection::Primary ? 0 : 1; }
+    void Own(Owned& owned, const char* call, WindowHandle owner, std::string_view text,
+             std::uint32_t time);
     WindowInfo* Live(WindowHandle window);
     bool Showing(WindowHandle window) const;
     void InvalidateAll(WindowHandle window, bool withChildren);
@@ -118,11 +122,11 @@ private:
     std::map<WindowHandle, Rect> invalid_;  // in handle order, as paints come out
     WindowHandle active_ = 0;
     WindowHandle focusWanted_ = 0;
-    Owned selections_[2];
+    Owned clipboard_;
+    Owned selection_;
     std::map<int, int> metrics_;
     std::function<void()> idle_;
     int waits_ = 0;
-    ConnectionLostHandler connectionLost_ = nullptr;
     std::vector<std::string> log_;
 };
 

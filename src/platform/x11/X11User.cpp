@@ -24,7 +24,7 @@ namespace qmk::platform::x11 {
 
 namespace {
 
-User::ConnectionLostHandler connectionLostHandler = nullptr;
+ConnectionLostHandler connectionLostHandler = nullptr;
 
 // Xlib calls this when the server is gone; returning would make Xlib call
 // exit(), running destructors against a dead connection, so nothing returns.
@@ -209,7 +209,7 @@ WindowHandle X11User::CreateWindow(const CreateWindowParams& params) {
     if (!child) SetTopLevelProperties(window, params, record);
 
     auto& stored = windows_[window] = std::move(record);
-    if ((params.Style & ws::Visible) != 0 && (params.Style & ws::ClientLeader) == 0) {
+    if ((params.Style & ws::Visible) != 0 && (params.Style & ws::ApplicationWindow) == 0) {
         stored.Visible = true;
         UpdateMapping(window, stored);
     }
@@ -218,7 +218,7 @@ WindowHandle X11User::CreateWindow(const CreateWindowParams& params) {
 
 void X11User::SetTopLevelProperties(Window window, const CreateWindowParams& params,
                                     WindowRecord& record) {
-    const bool leader = (params.Style & ws::ClientLeader) != 0;
+    const bool leader = (params.Style & ws::ApplicationWindow) != 0;
     if (leader) {
         record.Leader = window;
     } else if (auto* owner = Find(static_cast<Window>(params.Owner))) {
@@ -324,7 +324,7 @@ void X11User::SetIconNameProperties(Window window, std::string_view cp932) {
 // X has no empty windows; a window of width or height 0 stays unmapped
 // until it gets a size.
 void X11User::UpdateMapping(Window window, WindowRecord& record) {
-    if ((record.Style & ws::ClientLeader) != 0) return;
+    if ((record.Style & ws::ApplicationWindow) != 0) return;
     const bool shown = record.Visible && record.Width > 0 && record.Height > 0;
     if (shown) {
         XMapWindow(dpy_, window);
@@ -387,7 +387,7 @@ void X11User::SetWindowText(WindowHandle window, std::string_view text) {
     if (record == nullptr) return;
     record->Text = std::string(text);
     if (record->Parent == 0) SetTitleProperties(id, text);
-    if ((record->Style & ws::ClientLeader) == 0) return;
+    if ((record->Style & ws::ApplicationWindow) == 0) return;
     // The application's title: the name of every window of its group.
     for (auto& [member, info] : windows_) {
         if (info.Leader == id) SetIconNameProperties(member, text);
@@ -623,20 +623,13 @@ bool X11User::Translate(XEvent& event, Message& message) {
         AnswerSelectionRequest(event.xselectionrequest);
         return false;
     case SelectionClear: {
+        // Another program took the selection: the text is no longer ours
+        // to hand out. A clear older than our latest claim belongs to an
+        // earlier ownership.
         const XSelectionClearEvent& e = event.xselectionclear;
-        Selection which;
-        if (e.selection == XA_PRIMARY) which = Selection::Primary;
-        else if (e.selection == clipboard_) which = Selection::Clipboard;
-        else return false;
-        OwnedSelection& owned = SelectionSlot(which);
-        // A clear older than our latest claim belongs to an earlier ownership.
-        if (owned.Owner != e.window) return false;
-        owned = OwnedSelection{};
-        message.Window = e.window;
-        message.Kind = MessageKind::SelectionLost;
-        message.Which = which;
-        message.Time = static_cast<std::uint32_t>(e.time);
-        return true;
+        OwnedSelection* owned = SlotOf(e.selection);
+        if (owned != nullptr && owned->Owner == e.window) *owned = OwnedSelection{};
+        return false;
     }
     default:
         return false;
@@ -671,8 +664,9 @@ bool X11User::TranslateKey(const XKeyEvent& event, Message& message) {
     message.Time = static_cast<std::uint32_t>(event.time);
     message.X = event.x;
     message.Y = event.y;
-    if (event.type == KeyPress && utf8.size() < sizeof message.Text)
-        std::memcpy(message.Text, utf8.data(), utf8.size());
+    const std::string text = Utf8ToCp932(utf8);
+    if (event.type == KeyPress && text.size() < sizeof message.Text)
+        std::memcpy(message.Text, text.data(), text.size());
     return true;
 }
 
@@ -690,21 +684,33 @@ bool X11User::TranslateFocus(const XFocusChangeEvent& event, bool in, Message& m
     return true;
 }
 
-void X11User::SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
-                               std::uint32_t time) {
+void X11User::SetClipboardText(WindowHandle owner, std::string_view text, std::uint32_t time) {
+    Claim(clipboard_, owner, text, time);
+}
+
+void X11User::OfferSelectionText(WindowHandle owner, std::string_view text, std::uint32_t time) {
+    Claim(XA_PRIMARY, owner, text, time);
+}
+
+X11User::OwnedSelection* X11User::SlotOf(Atom selection) {
+    if (selection == XA_PRIMARY) return &selections_[0];
+    if (selection == clipboard_) return &selections_[1];
+    return nullptr;
+}
+
+void X11User::Claim(Atom selection, WindowHandle owner, std::string_view cp932, std::uint32_t time) {
     auto id = static_cast<Window>(owner);
     if (Find(id) == nullptr) return;
-    const Atom atom = which == Selection::Primary ? XA_PRIMARY : clipboard_;
     const Time when = time != 0 ? static_cast<Time>(time) : CurrentTime;
-    XSetSelectionOwner(dpy_, atom, id, when);
-    OwnedSelection& owned = SelectionSlot(which);
-    if (XGetSelectionOwner(dpy_, atom) != id) {
+    XSetSelectionOwner(dpy_, selection, id, when);
+    OwnedSelection& owned = *SlotOf(selection);
+    if (XGetSelectionOwner(dpy_, selection) != id) {
         owned = OwnedSelection{};
         return;
     }
     owned.Owner = id;
     owned.Since = when;
-    owned.Utf8 = std::string(utf8);
+    owned.Utf8 = Cp932ToUtf8(cp932);
 }
 
 bool X11User::ConvertSelection(const OwnedSelection& owned, Atom target, Window requestor,
@@ -755,9 +761,7 @@ void X11User::AnswerSelectionRequest(const XSelectionRequestEvent& request) {
     reply.xselection.time = request.time;
     reply.xselection.property = None;
 
-    const OwnedSelection* owned = nullptr;
-    if (request.selection == XA_PRIMARY) owned = &SelectionSlot(Selection::Primary);
-    else if (request.selection == clipboard_) owned = &SelectionSlot(Selection::Clipboard);
+    const OwnedSelection* owned = SlotOf(request.selection);
     // Obsolete requestors name no property: the target stands for it.
     const Atom property = request.property != None ? request.property : request.target;
     if (owned != nullptr && owned->Owner == request.owner && owned->Owner != 0 &&
@@ -918,11 +922,7 @@ bool X11User::IsWindow(WindowHandle window) {
     return XGetWindowAttributes(dpy_, id, &attributes) != 0;
 }
 
-void X11User::SetConnectionLostHandler(ConnectionLostHandler handler) {
-    connectionLostHandler = handler;
-}
-
-void SetProcessConnectionLostHandler(User::ConnectionLostHandler handler) {
+void SetProcessConnectionLostHandler(ConnectionLostHandler handler) {
     connectionLostHandler = handler;
     XSetIOErrorHandler(OnIoError);
 }

@@ -49,13 +49,13 @@ public:
     void WaitMessage() override;
     void Flush() override;
 
-    void SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
-                          std::uint32_t time) override;
+    // CLIPBOARD.
+    void SetClipboardText(WindowHandle owner, std::string_view text, std::uint32_t time) override;
+    // PRIMARY.
+    void OfferSelectionText(WindowHandle owner, std::string_view text, std::uint32_t time) override;
 
     int GetSystemMetrics(int index) override;
     bool IsWindow(WindowHandle window) override;
-
-    void SetConnectionLostHandler(ConnectionLostHandler handler) override;
 
     // Program name in WM_CLASS (res_name, res_class). The class is the
     // application id that names the desktop file, whose StartupWMClass
@@ -89,7 +89,7 @@ private:
     };
 
     bool IsTopLevel(const WindowRecord& record) const {
-        return (record.Style & (ws::Child | ws::ClientLeader)) == 0;
+        return (record.Style & (ws::Child | ws::ApplicationWindow)) == 0;
     }
     WindowRecord* Find(Window window);
     void SetTitleProperties(Window window, std::string_view cp932);
@@ -112,7 +112,9 @@ private:
     bool TranslateFocus(const XFocusChangeEvent& event, bool in, Message& message);
     void AnswerSelectionRequest(const XSelectionRequestEvent& request);
     bool ConvertSelection(const OwnedSelection& owned, Atom target, Window requestor, Atom property);
-    OwnedSelection& SelectionSlot(Selection which) { return selections_[static_cast<int>(which)]; }
+    // PRIMARY, CLIPBOARD, or null for another selection.
+    OwnedSelection* SlotOf(Atom selection);
+    void Claim(Atom selection, WindowHandle owner, std::string_view cp932, std::uint32_t time);
 
     X11Display& display_;
     Display* dpy_;
@@ -140,6 +142,7 @@ private:
 // from the next X call on, whether or not an X11User exists yet: a
 // program sets it before its first connection so that no X call runs
 // under Xlib's default (print and exit). X11User keeps it.
-void SetProcessConnectionLostHandler(User::ConnectionLostHandler handler);
+using ConnectionLostHandler = void (*)();
+void SetProcessConnectionLostHandler(ConnectionLostHandler handler);
 
 }  // namespace qmk::platform::x11

@@ -90,12 +90,12 @@ TEST_F(RecordingUserTest, DestroyingAParentEndsItsChildrenAndTheirPaints) {
     WindowHandle top = Make(ws::Visible, 0, 100, 100);
     WindowHandle child = Make(ws::Child | ws::Visible, top, 10, 10);
     WindowHandle grandchild = Make(ws::Child | ws::Visible, child, 5, 5);
-    user_.SetSelectionText(grandchild, Selection::Clipboard, "x", 0);
+    user_.SetClipboardText(grandchild, "x", 0);
     user_.DestroyWindow(top);
     EXPECT_TRUE(Drain(user_).empty());
     EXPECT_FALSE(user_.Info(grandchild)->Alive);
     EXPECT_EQ(user_.GetWindowText(child), "");
-    EXPECT_EQ(user_.SelectionOwner(Selection::Clipboard), 0u);
+    EXPECT_EQ(user_.ClipboardOwner(), 0u);
     EXPECT_TRUE(user_.LiveWindows().empty());
 }
 
@@ -131,7 +131,7 @@ TEST_F(RecordingUserTest, WaitingWithNothingQueuedRunsTheIdleHandlerOrFails) {
 
 TEST_F(RecordingUserTest, LogNamesWindowsAndEscapesTexts) {
     CreateWindowParams p;
-    p.Style = ws::ClientLeader;
+    p.Style = ws::ApplicationWindow;
     p.Title = "QMK1.0";
     WindowHandle leader = user_.CreateWindow(p);
     p.Owner = leader;
