@@ -20,7 +20,7 @@
 #include "graphics/Graphics.h"
 #include "platform/Platform.h"
 
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Gdi.h"
 

@@ -34,7 +34,7 @@
 #include "app/SecondMeter.h"
 #include "app/Startup.h"
 #include "platform/Platform.h"
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "runtime/Clock.h"
 #include "runtime/Generator.h"
 #include "runtime/LocaleSettings.h"
@@ -197,7 +197,7 @@ std::int32_t Median(std::vector<std::int32_t> values) {
 int Main(int argc, char** argv) {
     int rounds = 3;
     bool currentDisplay = false;
-    platform::XvfbServer::Options options;
+    platform::x11::XvfbServer::Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--rounds" && i + 1 < argc) {
@@ -211,9 +211,9 @@ int Main(int argc, char** argv) {
             return 2;
         }
     }
-    std::unique_ptr<platform::XvfbServer> server;
+    std::unique_ptr<platform::x11::XvfbServer> server;
     if (!currentDisplay) {
-        server = std::make_unique<platform::XvfbServer>(options);
+        server = std::make_unique<platform::x11::XvfbServer>(options);
         setenv("DISPLAY", server->DisplayName().c_str(), 1);
     }
 

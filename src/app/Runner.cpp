@@ -19,7 +19,7 @@
 #include "app/RunnerSession.h"
 #include "app/Startup.h"
 #include "platform/Platform.h"
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Resources.h"
 #include "platform/x11/X11User.h"
@@ -49,7 +49,7 @@ void WriteError(const char* text) {
 }
 
 [[noreturn]] void LeaveNow(int status) {
-    platform::XvfbServer::StopAllNow();
+    platform::x11::XvfbServer::StopAllNow();
     ::_exit(status);
 }
 
@@ -148,14 +148,14 @@ public:
     const std::string& DisplayName() const { return server_.DisplayName(); }
 
 private:
-    static platform::XvfbServer::Options Options(int depth, int dpi) {
-        platform::XvfbServer::Options options;
+    static platform::x11::XvfbServer::Options Options(int depth, int dpi) {
+        platform::x11::XvfbServer::Options options;
         options.Depth = depth;
         options.Dpi = dpi;
         return options;
     }
 
-    platform::XvfbServer server_;
+    platform::x11::XvfbServer server_;
 };
 
 void Print(const std::string& text) {

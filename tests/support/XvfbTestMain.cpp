@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 namespace {
 
@@ -20,16 +20,16 @@ int EnvInt(const char* name, int fallback) {
 class XvfbEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        qmk::platform::XvfbServer::Options options;
+        qmk::platform::x11::XvfbServer::Options options;
         options.Depth = EnvInt("QMK_TEST_DEPTH", 24);
         options.Dpi = EnvInt("QMK_TEST_DPI", 96);
-        server_ = std::make_unique<qmk::platform::XvfbServer>(options);
+        server_ = std::make_unique<qmk::platform::x11::XvfbServer>(options);
         setenv("DISPLAY", server_->DisplayName().c_str(), 1);
     }
     void TearDown() override { server_.reset(); }
 
 private:
-    std::unique_ptr<qmk::platform::XvfbServer> server_;
+    std::unique_ptr<qmk::platform::x11::XvfbServer> server_;
 };
 
 }  // namespace

@@ -21,7 +21,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 extern char** environ;
 
@@ -325,7 +325,7 @@ TEST_F(ProgramTest, UnreachableDisplayIsNamedInTheMessage) {
 }
 
 TEST_F(ProgramTest, DisplayGoingAwayEndsTheProgramWithOneLineAndStatusOne) {
-    platform::XvfbServer server;
+    platform::x11::XvfbServer server;
     child_ = StartProgram(server.DisplayName().c_str());
     ASSERT_FALSE(WaitForWindow(server.DisplayName()).empty());
     server.Stop();

@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "RunnerProcess.h"
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 // Last: Xlib defines macros (None, Bool) that the headers above use as names.
 #include <X11/Xlib.h>
@@ -45,10 +45,10 @@ void PrintTo(const ServerFormat& format, std::ostream* out) { *out << format.Nam
 class RunnerServerFormatTest : public ::testing::TestWithParam<ServerFormat> {};
 
 TEST_P(RunnerServerFormatTest, ARunOnTheServerGivesBothLines) {
-    platform::XvfbServer::Options options;
+    platform::x11::XvfbServer::Options options;
     options.Depth = GetParam().Depth;
     options.ExtraArguments = GetParam().Arguments;
-    platform::XvfbServer server(options);
+    platform::x11::XvfbServer server(options);
     RunnerProcess runner({}, server.DisplayName().c_str());
     ExpectTwoResultLines(runner.Wait());
 }

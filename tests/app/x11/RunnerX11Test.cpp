@@ -25,7 +25,7 @@
 #include <unistd.h>
 
 #include "RunnerProcess.h"
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 // Last: Xlib defines macros (None, Bool) that the headers above use as names.
 #include <X11/Xlib.h>
@@ -183,7 +183,7 @@ TEST_F(RunnerX11Test, AServerThatStopsAnsweringEndsInTheTimeout) {
 }
 
 TEST_F(RunnerX11Test, AGivenDisplayThatDoesNotAnswerEndsInTheTimeout) {
-    platform::XvfbServer stopped;
+    platform::x11::XvfbServer stopped;
     ASSERT_EQ(kill(stopped.Pid(), SIGSTOP), 0);
     RunnerProcess runner({"--timeout", "2"}, stopped.DisplayName().c_str());
     const Finished done = runner.Wait(60s);

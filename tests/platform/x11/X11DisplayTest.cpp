@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 
 #include <X11/Xatom.h>

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "X11GdiFixture.h"
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 namespace qmk::platform::x11::testing {
 namespace {

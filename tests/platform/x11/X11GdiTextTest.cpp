@@ -8,7 +8,7 @@
 #include <X11/Xatom.h>
 
 #include "X11GdiFixture.h"
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11Fonts.h"
 
 namespace qmk::platform::x11::testing {

@@ -14,7 +14,7 @@
 #include "graphics/Graphics.h"
 #include "platform/Platform.h"
 #include "platform/User.h"
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "runtime/Errors.h"
 
 #include "platform/x11/X11Display.h"

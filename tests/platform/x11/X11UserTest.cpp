@@ -20,7 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11User.h"
 #include "runtime/ProgramTexts.h"

@@ -1,4 +1,4 @@
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 #include <algorithm>
 #include <atomic>
@@ -19,7 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace qmk::platform {
+namespace qmk::platform::x11 {
 
 namespace {
 
@@ -290,4 +290,4 @@ void XvfbServer::StopAllNow() {
     }
 }
 
-}  // namespace qmk::platform
+}  // namespace qmk::platform::x11

@@ -15,9 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
-namespace qmk::platform {
+namespace qmk::platform::x11 {
 namespace {
 
 using namespace std::chrono_literals;
@@ -173,4 +173,4 @@ TEST(XvfbServerTest, StopAllNowEndsServersStillStarting) {
 }
 
 }  // namespace
-}  // namespace qmk::platform
+}  // namespace qmk::platform::x11

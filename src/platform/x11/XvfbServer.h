@@ -9,7 +9,7 @@
 
 #include <sys/types.h>
 
-namespace qmk::platform {
+namespace qmk::platform::x11 {
 
 class XvfbServer {
 public:
@@ -54,4 +54,4 @@ private:
     std::string display_;
 };
 
-}  // namespace qmk::platform
+}  // namespace qmk::platform::x11
