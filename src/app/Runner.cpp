@@ -20,6 +20,7 @@
 #include "app/Startup.h"
 #include "platform/Platform.h"
 #include "platform/x11/XvfbServer.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Resources.h"
 #include "platform/x11/X11User.h"
@@ -32,6 +33,7 @@ namespace qmk {
 
 namespace {
 
+constexpr std::string_view RunnerProgramName = "qmk-run";
 constexpr int PrivateServerDepth = 24;
 constexpr int PrivateServerDpi = 96;
 
@@ -54,15 +56,6 @@ void WriteError(const char* text) {
 }
 
 extern "C" void OnTerminatingSignal(int signal) { LeaveNow(128 + signal); }
-
-// The X server went away in the middle of something: there is no
-// connection left to close, so the runner stops what it started and leaves.
-// Installed before the first X call, so the rule holds for the start too.
-[[noreturn]] void OnConnectionLost() {
-    std::fflush(stdout);
-    WriteError("qmk-run: lost the connection to the X server\n");
-    LeaveNow(RunnerExitFailure);
-}
 
 // A server that stops answering (stopped, or hung) leaves every X call
 // waiting for ever. Each step of the runner re-arms a timer; when one step
@@ -195,7 +188,7 @@ int Execute(const RunnerOptions& options, const BuildFacts& build) {
     EnvironmentFacts environment;
     {
         StepTimer::Enter("while opening the main window on display " + QuotedArgument(display));
-        TProgram program(&OnConnectionLost);
+        TProgram program(RunnerProgramName);
         try {
             program.Start(display.c_str());
         } catch (const std::exception& error) {
@@ -267,7 +260,8 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
     // All before the first X call and the first child process.
     InstallSignalHandlers();
     StepTimer::Start(options.TimeoutSeconds);
-    platform::x11::SetProcessConnectionLostHandler(&OnConnectionLost);
+    // The rule of a lost display: stop the private server, one line, status 1.
+    platform::x11::SetLostConnectionRule(RunnerProgramName);
     try {
         return Execute(options, build);
     } catch (const std::exception& error) {

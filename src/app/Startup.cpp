@@ -6,12 +6,11 @@
 #include <new>
 #include <stdexcept>
 
-#include <unistd.h>
-
 #include "app/AppIcon.h"
 #include "app/QMKForm.h"
 #include "graphics/Graphics.h"
 #include "platform/posix/PosixKernel.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Gdi.h"
 #include "platform/x11/X11User.h"
@@ -26,18 +25,6 @@
 namespace qmk {
 
 namespace {
-
-// The X server went away. Nothing of the connection can be used any more
-// (not even to close it), so the program leaves at once, without
-// FormClose, with its output written; a line on standard error and the
-// status 1 tell a script that the program did not end by its window.
-[[noreturn]] void ConnectionLost() {
-    std::fflush(nullptr);
-    static constexpr char text[] = "qmk: lost the connection to the X server\n";
-    const ssize_t written = ::write(STDERR_FILENO, text, sizeof text - 1);
-    (void)written;
-    ::_exit(1);
-}
 
 // Display names come from the environment; the message keeps the printable
 // ASCII of them, which every code page shows alike.
@@ -94,8 +81,7 @@ std::string NoDisplayMessage(const char* displayName) {
     return texts::FormatText(texts::NoDisplayConnection.Cp932, {PrintableAscii(displayName)});
 }
 
-TProgram::TProgram(ConnectionLostHandler onConnectionLost)
-    : onConnectionLost_(onConnectionLost != nullptr ? onConnectionLost : &ConnectionLost) {}
+TProgram::TProgram(std::string_view programName) : programName_(programName) {}
 
 TProgram::~TProgram() {
     application_.reset();
@@ -117,7 +103,7 @@ void TProgram::Start(const char* displayName) {
     ReadLocaleSettings();
 
     const char* shownName = displayName != nullptr ? displayName : std::getenv("DISPLAY");
-    platform::x11::SetProcessConnectionLostHandler(onConnectionLost_);
+    platform::x11::SetLostConnectionRule(programName_);
     try {
         display_ = std::make_unique<platform::x11::X11Display>(displayName);
     } catch (const std::runtime_error&) {

@@ -40,11 +40,9 @@ std::string NoDisplayMessage(const char* displayName);
 
 class TProgram {
 public:
-    // onConnectionLost: what happens when the X connection breaks, from
-    // the first X call of Start on; null for the desktop program's way
-    // (the session is over).
-    using ConnectionLostHandler = void (*)();
-    explicit TProgram(ConnectionLostHandler onConnectionLost = nullptr);
+    // programName: how the program names itself when it must end on its
+    // own (the display went away), "qmk" or "qmk-run".
+    explicit TProgram(std::string_view programName = "qmk");
     // Destroys what Start made, the main window first and the backends
     // last, and puts the previously installed backend back.
     ~TProgram();
@@ -81,7 +79,7 @@ private:
     std::unique_ptr<platform::x11::X11Gdi> gdi_;
     std::unique_ptr<platform::x11::X11User> user_;
     std::unique_ptr<TApplication> application_;
-    ConnectionLostHandler onConnectionLost_;
+    std::string programName_;
     const void* failedAt_ = nullptr;
     bool installed_ = false;
     platform::Backend previous_;

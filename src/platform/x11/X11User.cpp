@@ -16,6 +16,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Keys.h"
 #include "runtime/Cp932.h"
@@ -23,18 +24,6 @@
 namespace qmk::platform::x11 {
 
 namespace {
-
-ConnectionLostHandler connectionLostHandler = nullptr;
-
-// Xlib calls this when the server is gone; returning would make Xlib call
-// exit(), running destructors against a dead connection, so nothing returns.
-int OnIoError(Display*) {
-    if (connectionLostHandler != nullptr) connectionLostHandler();
-    static constexpr char text[] = "qmk: connection to the X server lost\n";
-    ssize_t written = write(2, text, sizeof text - 1);
-    (void)written;
-    _exit(1);
-}
 
 // Windows die while requests for them are still on their way (a child
 // destroyed with its parent, a focus request for a window just unmapped);
@@ -44,8 +33,9 @@ int OnProtocolError(Display* display, XErrorEvent* error) {
     if (error->error_code == BadMatch && error->request_code == X_SetInputFocus) return 0;
     char text[160] = {};
     XGetErrorText(display, error->error_code, text, sizeof text);
-    std::fprintf(stderr, "qmk: X error: %s (request %d.%d, resource 0x%lx)\n", text,
-                 error->request_code, error->minor_code, error->resourceid);
+    std::fprintf(stderr, "%s: X error: %s (request %d.%d, resource 0x%lx)\n",
+                 ProgramNameForMessages(), text, error->request_code, error->minor_code,
+                 error->resourceid);
     return 0;
 }
 
@@ -157,7 +147,7 @@ X11User::X11User(X11Display& display) : display_(display), dpy_(display.Dpy()) {
     clipboard_ = display_.InternAtom("CLIPBOARD");
 
     previousErrorHandler_ = XSetErrorHandler(OnProtocolError);
-    previousIoErrorHandler_ = XSetIOErrorHandler(OnIoError);
+    previousIoErrorHandler_ = XSetIOErrorHandler(&EndOnLostConnection);
     // Held keys then repeat as presses only, as the framework expects,
     // instead of release-press pairs.
     XkbSetDetectableAutoRepeat(dpy_, True, nullptr);
@@ -920,11 +910,6 @@ bool X11User::IsWindow(WindowHandle window) {
     if (Find(id) == nullptr) return false;
     XWindowAttributes attributes;
     return XGetWindowAttributes(dpy_, id, &attributes) != 0;
-}
-
-void SetProcessConnectionLostHandler(ConnectionLostHandler handler) {
-    connectionLostHandler = handler;
-    XSetIOErrorHandler(OnIoError);
 }
 
 }  // namespace qmk::platform::x11

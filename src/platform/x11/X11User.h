@@ -26,8 +26,9 @@ namespace qmk::platform::x11 {
 
 class X11User : public User {
 public:
-    // Installs the connection-lost and protocol-error handlers of Xlib (they
-    // are process-wide); the destructor puts the previous ones back.
+    // Installs the handlers of Xlib for a lost connection (the rule of
+    // X11Connection.h) and for protocol errors (they are process-wide);
+    // the destructor puts the previous ones back.
     explicit X11User(X11Display& display);
     ~X11User() override;
     X11User(const X11User&) = delete;
@@ -137,12 +138,5 @@ private:
     XErrorHandler previousErrorHandler_ = nullptr;
     XIOErrorHandler previousIoErrorHandler_ = nullptr;
 };
-
-// What happens when any connection of the process to an X server breaks,
-// from the next X call on, whether or not an X11User exists yet: a
-// program sets it before its first connection so that no X call runs
-// under Xlib's default (print and exit). X11User keeps it.
-using ConnectionLostHandler = void (*)();
-void SetProcessConnectionLostHandler(ConnectionLostHandler handler);
 
 }  // namespace qmk::platform::x11

@@ -29,8 +29,12 @@ namespace {
 constexpr int MaxServers = 8;
 std::atomic<pid_t> Running[MaxServers];
 static_assert(std::atomic<pid_t>::is_always_lock_free);
+// The process that forked them: a child forked later inherits the table
+// but must never stop its parent's servers.
+std::atomic<pid_t> Starter{0};
 
 bool Register(pid_t pid) {
+    Starter.store(getpid());
     for (auto& slot : Running) {
         pid_t expected = 0;
         if (slot.compare_exchange_strong(expected, pid)) return true;
@@ -284,6 +288,7 @@ void XvfbServer::Stop() {
 }
 
 void XvfbServer::StopAllNow() {
+    if (Starter.load() != getpid()) return;
     for (auto& slot : Running) {
         const pid_t pid = slot.exchange(0);
         if (pid > 0) Terminate(pid);

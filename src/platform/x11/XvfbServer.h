@@ -45,7 +45,8 @@ public:
 
     // Stops every server of this process that is still running. Safe in a
     // signal handler: the servers are known from the moment they are
-    // forked, before they have reported their display.
+    // forked, before they have reported their display. In a child forked
+    // from this process it stops nothing.
     static void StopAllNow();
 
 private:

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/x11/XvfbServer.h"
@@ -170,6 +171,21 @@ TEST(XvfbServerTest, StopAllNowEndsServersStillStarting) {
     }
     stopper.join();
     EXPECT_NE(error, "(started)");
+}
+
+// A child forked from a process with a server, ending on the way out as a
+// lost connection makes it, leaves its parent's server running.
+TEST(XvfbServerTest, StopAllNowInAForkedChildLeavesTheParentsServers) {
+    XvfbServer server;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        XvfbServer::StopAllNow();
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(Alive(server.Pid()));
 }
 
 }  // namespace

@@ -1,0 +1,51 @@
+#include "platform/x11/X11Connection.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
+
+#include "platform/x11/XvfbServer.h"
+
+namespace qmk::platform::x11 {
+
+namespace {
+
+constexpr std::size_t NameCapacity = 32;
+char programName[NameCapacity] = "qmk";
+
+// Only what is safe with a broken connection and in the middle of anything:
+// write, kill, waitpid and _exit.
+void WriteAll(const char* text, std::size_t length) {
+    while (length > 0) {
+        const ssize_t written = ::write(STDERR_FILENO, text, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+}  // namespace
+
+void SetLostConnectionRule(std::string_view name) {
+    name = name.substr(0, NameCapacity - 1);
+    std::fill(std::begin(programName), std::end(programName), '\0');
+    std::copy(name.begin(), name.end(), programName);
+    XSetIOErrorHandler(&EndOnLostConnection);
+}
+
+int EndOnLostConnection(Display*) {
+    std::fflush(stdout);
+    static constexpr char Lost[] = ": lost the connection to the X server\n";
+    WriteAll(programName, std::strlen(programName));
+    WriteAll(Lost, sizeof Lost - 1);
+    XvfbServer::StopAllNow();
+    ::_exit(1);
+}
+
+const char* ProgramNameForMessages() { return programName; }
+
+}  // namespace qmk::platform::x11
