@@ -9,11 +9,6 @@
 #include "app/AppIcon.h"
 #include "app/QMKForm.h"
 #include "graphics/Graphics.h"
-#include "platform/posix/PosixKernel.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11Display.h"
-#include "platform/x11/X11Gdi.h"
-#include "platform/x11/X11User.h"
 #include "runtime/Cp932.h"
 #include "runtime/Errors.h"
 #include "runtime/Extended.h"
@@ -26,23 +21,12 @@ namespace qmk {
 
 namespace {
 
-// Display names come from the environment; the message keeps the printable
-// ASCII of them, which every code page shows alike.
-std::string PrintableAscii(const char* text) {
-    std::string result;
-    for (const char* p = text; *p != '\0'; ++p) {
-        const unsigned char c = static_cast<unsigned char>(*p);
-        result += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
-    }
-    return result;
-}
-
 // Raised where the display failed to open, so that the error text shows
 // the address of this code.
-[[noreturn]] __attribute__((noinline)) void RaiseNoDisplay(const char* displayName,
+[[noreturn]] __attribute__((noinline)) void RaiseNoDisplay(const char* message,
                                                           const void*& failedAt) {
     failedAt = __builtin_return_address(0);
-    throw EPlatformError(NoDisplayMessage(displayName));
+    throw EPlatformError(message);
 }
 
 template <class Function>
@@ -74,22 +58,12 @@ std::string StartupErrorText(std::string_view className, std::string_view progra
     return text;
 }
 
-std::string NoDisplayMessage(const char* displayName) {
-    if (displayName == nullptr || *displayName == '\0') {
-        return texts::FormatText(texts::NoDisplayGiven.Cp932, {"DISPLAY"});
-    }
-    return texts::FormatText(texts::NoDisplayConnection.Cp932, {PrintableAscii(displayName)});
-}
-
 TProgram::TProgram(std::string_view programName) : programName_(programName) {}
 
 TProgram::~TProgram() {
     application_.reset();
     if (installed_) platform::Restore(previous_);
-    user_.reset();
-    gdi_.reset();
-    display_.reset();
-    kernel_.reset();
+    desktop_.reset();
 }
 
 void TProgram::Start(const char* displayName) {
@@ -97,23 +71,19 @@ void TProgram::Start(const char* displayName) {
     StartRuntime();
 
     failedAt_ = CodeAddress(&ReadLocaleSettings);
-    kernel_ = std::make_unique<platform::PosixKernel>();
-    previous_ = platform::Install({nullptr, nullptr, kernel_.get()});
+    desktop_ = platform::MakeDesktop(programName_);
+    previous_ = platform::Install({nullptr, nullptr, &desktop_->KernelPart()});
     installed_ = true;
     ReadLocaleSettings();
 
-    const char* shownName = displayName != nullptr ? displayName : std::getenv("DISPLAY");
-    platform::x11::SetLostConnectionRule(programName_);
     try {
-        display_ = std::make_unique<platform::x11::X11Display>(displayName);
-    } catch (const std::runtime_error&) {
-        RaiseNoDisplay(shownName, failedAt_);
+        desktop_->OpenDisplay(displayName);
+    } catch (const platform::DisplayUnavailable& error) {
+        RaiseNoDisplay(error.what(), failedAt_);
     }
 
     failedAt_ = CodeAddress(&InitializeGraphics);
-    gdi_ = std::make_unique<platform::x11::X11Gdi>(*display_);
-    user_ = std::make_unique<platform::x11::X11User>(*display_);
-    platform::Install({gdi_.get(), user_.get(), kernel_.get()});
+    platform::Install(desktop_->Parts());
     InitializeGraphics();
 
     failedAt_ = CodeAddress(&MainIcon);
@@ -134,7 +104,7 @@ void TProgram::Run() {
     failedAt_ = CodeAddress(&RunDesktopProgram);
     application_->Run();
     failedAt_ = nullptr;
-    user_->Flush();
+    platform::UserApi().Flush();
 }
 
 int TProgram::ReportStartupError(std::exception_ptr error) {

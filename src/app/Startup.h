@@ -1,8 +1,8 @@
 // The program's start and end, shared by the desktop program and by any
 // other entry point that drives the same window (a command-line runner):
-// the runtime start, the backends on the X display, the application object
-// and the main window, the message loop, and the text shown when the start
-// fails.
+// the runtime start, the desktop of the platform backend, the application
+// object and the main window, the message loop, and the text shown when the
+// start fails.
 #pragma once
 
 #include <exception>
@@ -10,19 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
-#include "platform/User.h"
 
 namespace qmk {
-
-namespace platform {
-class PosixKernel;
-namespace x11 {
-class X11Display;
-class X11Gdi;
-class X11User;
-}  // namespace x11
-}  // namespace platform
 
 class TApplication;
 class TQMKForm;
@@ -34,31 +25,24 @@ class TQMKForm;
 std::string StartupErrorText(std::string_view className, std::string_view programName,
                              const void* address, std::string_view message);
 
-// The error raised when the X display cannot be opened; its message names
-// the display (code page 932).
-std::string NoDisplayMessage(const char* displayName);
-
 class TProgram {
 public:
-    // programName: how the program names itself when it must end on its
-    // own (the display went away), "qmk" or "qmk-run".
+    // programName: how the program names itself when the backend must end
+    // it (the display went away), "qmk" or "qmk-run".
     explicit TProgram(std::string_view programName = "qmk");
-    // Destroys what Start made, the main window first and the backends
+    // Destroys what Start made, the main window first and the desktop
     // last, and puts the previously installed backend back.
     ~TProgram();
     TProgram(const TProgram&) = delete;
     TProgram& operator=(const TProgram&) = delete;
 
     // The start, in order: the C locale from the environment, extended
-    // precision, the generator at 0, the POSIX kernel, the locale settings,
-    // the X display (displayName null: $DISPLAY), the X11 backends, the
-    // handler for a lost connection, the drawing layer, the application
-    // object with its icon, the title "QMK1.0", and the main window
-    // (FormCreate has run; the window is not shown yet). Throws what
-    // failed; StartupFailureAddress then tells where.
+    // precision, the generator at 0, the desktop with its kernel, the
+    // locale settings, the display (displayName: the backend's name of one;
+    // null for the session's), the drawing layer, the application object
+    // with its icon, the title "QMK1.0", and the main window (FormCreate has
+    // run; the window is not shown yet). Throws what failed.
     void Start(const char* displayName = nullptr);
-    bool DisplayOpen() const { return display_ != nullptr; }
-    const void* StartupFailureAddress() const { return failedAt_; }
 
     // Shows the window and handles messages until the window closes (or
     // the session ends); then the window and its controls are destroyed.
@@ -74,10 +58,7 @@ public:
     TQMKForm* Form() const;
 
 private:
-    std::unique_ptr<platform::PosixKernel> kernel_;
-    std::unique_ptr<platform::x11::X11Display> display_;
-    std::unique_ptr<platform::x11::X11Gdi> gdi_;
-    std::unique_ptr<platform::x11::X11User> user_;
+    std::unique_ptr<platform::Desktop> desktop_;
     std::unique_ptr<TApplication> application_;
     std::string programName_;
     const void* failedAt_ = nullptr;

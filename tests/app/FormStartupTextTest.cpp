@@ -46,16 +46,6 @@ INSTANTIATE_TEST_SUITE_P(Messages, StartupErrorTextTest,
                                            // What the class or the message brings is not a format.
                                            ErrorTextCase{"%s %p %n", "."}));
 
-TEST(NoDisplayMessageTest, NamesTheDisplayInPrintableAscii) {
-    EXPECT_EQ(Readable(NoDisplayMessage(":5")), "ﾃﾞｨｽﾌﾟﾚｲ \":5\" に接続できません");
-    // Bytes from the environment that are not printable ASCII never reach
-    // the code page 932 text as they are.
-    const std::string odd = NoDisplayMessage("host\xe3\x81\x82\n:1");
-    EXPECT_NE(odd.find("\"host????:1\""), std::string::npos);
-    EXPECT_EQ(Readable(NoDisplayMessage(nullptr)), "ﾃﾞｨｽﾌﾟﾚｲが指定されていません (DISPLAY)");
-    EXPECT_EQ(Readable(NoDisplayMessage("")), "ﾃﾞｨｽﾌﾟﾚｲが指定されていません (DISPLAY)");
-}
-
 TEST(AppIconTest, StoredFormIsSixteenColoursWithAMask) {
     const TIndexedIcon& icon = MainIconBits();
     EXPECT_EQ(icon.Width, 32);
