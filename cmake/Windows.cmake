@@ -1,0 +1,55 @@
+# The Windows build, configured with a MinGW-w64 toolchain file
+# (cmake/toolchains/mingw-*.cmake). The Win32 backend and its tests under
+# Wine, and the layers above it as far as they compile for Windows yet.
+if(QMK_SANITIZE OR QMK_FUZZ)
+  message(FATAL_ERROR "the sanitizer and fuzzer builds are Linux builds")
+endif()
+
+find_package(Threads REQUIRED)
+
+# The installed backend's accessors.
+add_library(qmk_platform STATIC ${PROJECT_SOURCE_DIR}/src/platform/Platform.cpp)
+target_include_directories(qmk_platform PUBLIC ${PROJECT_SOURCE_DIR}/src)
+
+add_subdirectory(src/platform/win32)
+
+# The runtime layer builds here once it needs nothing but the seam (today
+# its code page conversion still calls iconv, which Windows lacks).
+file(GLOB qmk_runtime_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/runtime/*.cpp)
+set(qmk_runtime_portable TRUE)
+foreach(source IN LISTS qmk_runtime_sources)
+  file(STRINGS ${source} posix_includes REGEX "#include <(iconv|unistd|langinfo)\\.h>")
+  if(posix_includes)
+    set(qmk_runtime_portable FALSE)
+  endif()
+endforeach()
+if(qmk_runtime_portable)
+  add_library(qmk_runtime STATIC ${qmk_runtime_sources})
+  target_link_libraries(qmk_runtime PUBLIC qmk_platform)
+else()
+  message(STATUS "runtime layer: not built for Windows yet (it includes POSIX headers)")
+endif()
+
+if(QMK_TESTS)
+  enable_testing()
+  # GoogleTest from Debian's sources (package googletest), built with the
+  # cross compiler; our warning flags are not its business.
+  set(QMK_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for Windows")
+  if(NOT EXISTS ${QMK_GOOGLETEST_SOURCE}/CMakeLists.txt)
+    message(FATAL_ERROR "no GoogleTest sources in ${QMK_GOOGLETEST_SOURCE} (install googletest)")
+  endif()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+  get_directory_property(qmk_saved_options COMPILE_OPTIONS)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
+  add_subdirectory(${QMK_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "${qmk_saved_options}")
+  # The names the Linux build gets from find_package(GTest).
+  foreach(lib gtest gtest_main gmock gmock_main)
+    if(NOT TARGET GTest::${lib})
+      add_library(GTest::${lib} ALIAS ${lib})
+    endif()
+  endforeach()
+
+  add_subdirectory(tests/platform/win32)
+endif()
