@@ -52,4 +52,16 @@ if(QMK_TESTS)
   endforeach()
 
   add_subdirectory(tests/platform/win32)
+
+  # A machine that cannot run the build's programs skips their tests rather
+  # than failing them: the emulator's answer when the loader itself cannot
+  # be executed (here: a Windows program, which Linux refuses as a 32-bit
+  # Wine loader is refused without ia32 emulation).
+  add_test(NAME EmulatorSkipsWhereProgramsCannotRun
+    COMMAND bash -c [=[out=$(QMK_WINE_LOADER="$1" bash "$2" --build "$3" --arch win32 "$1" 2>&1)
+status=$?
+echo "$out"
+[ $status -eq 77 ] && [[ $out == "skipped: this machine cannot run 32-bit programs ("*")" ]]]=]
+      _ $<TARGET_FILE:qmk_win32_probe> ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh ${PROJECT_BINARY_DIR})
+  set_tests_properties(EmulatorSkipsWhereProgramsCannotRun PROPERTIES LABELS wine TIMEOUT 60)
 endif()

@@ -4,7 +4,7 @@
 # .exe files unchanged:
 #
 #   wine-run.sh --build DIR --arch win64|win32 PROGRAM [ARGUMENTS...]
-#   wine-run.sh --build DIR --arch win64|win32 --stop
+#   wine-run.sh --build DIR --arch win64|win32 --stop   (every session of DIR)
 #
 # Every build folder has its own Wine prefix, DIR/wine-prefix, made on first
 # use (about 20 s) with the Japanese font names mapped to the Debian fonts,
@@ -134,10 +134,16 @@ stop_session() {
   rm -f "$state/started" "$state/xvfb.pid" "$state/display" "$state/session"
 }
 
+# Every session of the build folder, whatever its dpi.
 if [ $stop -eq 1 ]; then
-  exec 8>"$users_lock"
-  flock -x -w 120 8 || die "programs of $build are still running"
-  stop_session
+  for state in "$build"/wine-session*; do
+    [ -d "$state" ] || continue
+    export WINEPREFIX="$build/wine-prefix${state#"$build"/wine-session}"
+    exec 8>"$state/users.lock"
+    flock -x -w 120 8 || die "programs of $build are still running"
+    stop_session
+    exec 8>&-
+  done
   exit 0
 fi
 
@@ -171,7 +177,7 @@ fi
 if ! probe_output=$("$loader" --version 2>&1); then
   reason=${probe_output##*: }
   case "$reason" in
-    *"Exec format error"*) reason="$reason; the kernel has no ia32 emulation" ;;
+    *"Exec format error"*) [ "$arch" = win32 ] && reason="$reason; the kernel has no ia32 emulation" ;;
   esac
   if [ "$arch" = win32 ]; then
     echo "skipped: this machine cannot run 32-bit programs ($reason)" >&2
