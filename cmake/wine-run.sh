@@ -103,8 +103,9 @@ wineserver=$(find_tool /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver32 win
 export WINEPREFIX=$prefix
 export WINEARCH=$arch
 export WINEDEBUG=-all
-# No Mono or Gecko: their installers would ask with a dialog and wait.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko: their installers would ask with a dialog and wait. No
+# menu builder: it would write menu entries into the user's home.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 users_lock="$state/users.lock"
 setup_lock="$state/setup.lock"
