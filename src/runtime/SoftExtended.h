@@ -360,11 +360,11 @@ private:
     }
 
     static constexpr SoftExtended Add(SoftExtended a, SoftExtended b, bool subtract) {
-        using namespace soft_extended;
-        SoftExtended result;
-        if (Special(a, b, result)) return result;
         const bool signA = a.SignBit();
         const bool signB = b.SignBit() != subtract;
+        if (a.IsNormal() && b.IsNormal()) return AddFinite(a, signA, b, signB);
+        SoftExtended result;
+        if (Special(a, b, result)) return result;
         const Kind ka = a.Classify();
         const Kind kb = b.Classify();
         if (ka == Kind::Infinity || kb == Kind::Infinity) {
@@ -374,7 +374,12 @@ private:
         if (ka == Kind::Zero && kb == Kind::Zero) return Pack(signA && signB, 0, 0);
         if (kb == Kind::Zero) return RoundPack(signA, a.significand_, a.Scale());
         if (ka == Kind::Zero) return RoundPack(signB, b.significand_, b.Scale());
+        return AddFinite(a, signA, b, signB);
+    }
 
+    // Both finite and non-zero, with the signs they enter the sum with.
+    static constexpr SoftExtended AddFinite(SoftExtended a, bool signA, SoftExtended b, bool signB) {
+        using namespace soft_extended;
         // Line both up below two bits of headroom; the smaller one's bits
         // that fall off the end are kept as one sticky bit.
         const bool aLarger = a.Scale() >= b.Scale();
