@@ -21,6 +21,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/BuiltProgram.h"
+
 // Last: Xlib defines macros (None, Bool) that the headers above use as names.
 #include <X11/Xlib.h>
 
@@ -30,7 +32,7 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const std::string RunnerPath = std::string(QMK_BINARY_DIR) + "/qmk-run";
+const std::string RunnerPath = BuiltProgramPath("qmk-run");
 
 // The lines as the result box shows them, in UTF-8: the score, then its
 // percentage with two decimals or in the scientific form.
@@ -66,10 +68,12 @@ public:
             if (display != nullptr) setenv("DISPLAY", display, 1);
             else unsetenv("DISPLAY");
             if (path != nullptr) setenv("PATH", path, 1);
-            std::vector<char*> argv{const_cast<char*>(RunnerPath.c_str())};
-            for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+            std::vector<std::string> command = BuiltProgramCommand("qmk-run");
+            command.insert(command.end(), arguments.begin(), arguments.end());
+            std::vector<char*> argv;
+            for (std::string& a : command) argv.push_back(a.data());
             argv.push_back(nullptr);
-            execv(RunnerPath.c_str(), argv.data());
+            execv(argv[0], argv.data());
             _exit(127);
         }
         close(out[1]);
