@@ -9,12 +9,14 @@
 namespace qmk {
 namespace {
 
-// Distance from the long double cosine in units of the extended format's
-// last place at the reference's magnitude (long double holds every extended
-// value exactly: x87 format on x86, quadruple precision elsewhere).
+// Distance from the long double cosine of the same extended argument, in
+// units of the extended format's last place at the reference's magnitude
+// (long double holds every extended value exactly: x87 format on x86,
+// quadruple precision elsewhere).
 double UlpsFromReference(long double x) {
-    const long double reference = std::cos(x);
-    const long double got = Cosine(SoftExtended(x)).Native();
+    const SoftExtended argument(x);
+    const long double reference = std::cos(argument.Native());
+    const long double got = Cosine(argument).Native();
     int exponent = 0;
     std::frexp(reference, &exponent);
     return static_cast<double>(std::fabs(got - reference) / std::ldexp(1.0L, exponent - 64));

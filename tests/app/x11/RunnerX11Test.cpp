@@ -2,6 +2,7 @@
 // on a private Xvfb of its own when DISPLAY is unset, and stopped by a
 // signal or by losing its X connection. Whatever way it ends, its Xvfb
 // must be gone when it has exited.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -21,6 +22,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "runtime/NumberText.h"
 #include "support/BuiltProgram.h"
 
 // Last: Xlib defines macros (None, Bool) that the headers above use as names.
@@ -157,6 +159,17 @@ private:
 
 bool Alive(pid_t pid) { return kill(pid, 0) == 0; }
 
+// The percentage of a printed line is the runtime's for the printed score
+// (the line after its 12-byte label: score, " (", percentage, "%)").
+void ExpectRuntimePercentage(const std::string& line, std::int32_t reference) {
+    const std::string rest = line.substr(std::min<std::size_t>(12, line.size()));
+    const std::size_t open = rest.find(" (");
+    ASSERT_TRUE(open != std::string::npos && rest.size() > open + 4) << line;
+    const std::int32_t score = std::stoi(rest.substr(0, open));
+    EXPECT_EQ(rest.substr(open + 2, rest.size() - open - 4), FixedText(ScorePercentage(score, reference), 8, 2))
+        << line;
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -218,6 +231,8 @@ TEST_F(RunnerX11Test, WithoutADisplayRunsOnItsOwnServerAndStopsIt) {
     ASSERT_EQ(lines.size(), 2u) << done.Out;
     EXPECT_TRUE(std::regex_match(lines[0], CpuLine)) << lines[0];
     EXPECT_TRUE(std::regex_match(lines[1], VideoLine)) << lines[1];
+    ExpectRuntimePercentage(lines[0], 1992);
+    ExpectRuntimePercentage(lines[1], 2370);
     EXPECT_FALSE(Alive(*server)) << "Xvfb " << *server << " outlived the runner";
 }
 
@@ -290,7 +305,15 @@ TEST_F(RunnerX11Test, LosingTheConnectionFailsTheRunAndStopsTheServer) {
         Window root = 0, parent = 0;
         Window* children = nullptr;
         unsigned count = 0;
-        XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count);
+        // A slow start (under emulation, on a loaded machine) may not have
+        // made the window yet.
+        for (int tries = 0; tries < 400; ++tries) {
+            if (children != nullptr) XFree(children);
+            children = nullptr;
+            XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count);
+            if (count != 0) break;
+            usleep(50000);
+        }
         if (count == 0) _exit(3);
         XKillClient(dpy, children[0]);
         XSync(dpy, False);
