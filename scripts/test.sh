@@ -17,7 +17,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 
 echo "== Sanitizer build"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMK_SANITIZE=ON -DQMK_BENCH=OFF >/dev/null
+# With the software extended arithmetic, so that every test runs against
+# both implementations on this machine (the Release build keeps the x87).
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMK_SANITIZE=ON -DQMK_BENCH=OFF -DQMK_SOFT_EXTENDED=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 
 echo "== Fuzzers (${fuzz_seconds}s each)"
