@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)"
+# Only the two programs: the tests and benchmarks are for scripts/test.sh.
+cmake --build build -j"$(nproc)" --target qmk qmk-run
 if [ -n "${DISPLAY:-}" ]; then
   exec build/qmk "$@"
 fi

@@ -9,7 +9,12 @@ packages=(
   libx11-dev libxft-dev libfontconfig-dev libxres-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils python3
-  fonts-ipafont-gothic locales
+  fonts-horai-umefont locales
+  openbox
+)
+# Icons, the .deb and its checks (scripts/check-package.sh).
+packages+=(
+  zlib1g-dev dpkg-dev file desktop-file-utils appstream mandoc lintian fontconfig
 )
 locales=(en_US.UTF-8 ja_JP.UTF-8 de_DE.UTF-8)
 

@@ -16,6 +16,9 @@ echo "== Release build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 
+echo "== Package (.deb from the Release build: validators, lintian, install, purge)"
+bash scripts/check-package.sh build
+
 echo "== Sanitizer build"
 # With the software extended arithmetic, so that every test runs against
 # both implementations on this machine (the Release build keeps the x87).

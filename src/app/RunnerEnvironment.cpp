@@ -2,8 +2,11 @@
 
 #include <charconv>
 #include <clocale>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+#include <unistd.h>
 
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Resources.h"
@@ -37,6 +40,17 @@ std::string ProcessorModel(std::string_view cpuinfo) {
     return {};
 }
 
+std::optional<double> OneMinuteLoad() {
+    double load[1];
+    if (getloadavg(load, 1) != 1) return std::nullopt;
+    return load[0];
+}
+
+int ProcessorCount() {
+    const long count = sysconf(_SC_NPROCESSORS_ONLN);
+    return count > 0 && count < 1 << 20 ? static_cast<int>(count) : 0;
+}
+
 EnvironmentFacts CollectEnvironment(const std::string& display, bool privateServer, int dpi) {
     EnvironmentFacts facts;
     facts.Display = display;
@@ -66,6 +80,8 @@ EnvironmentFacts CollectEnvironment(const std::string& display, bool privateServ
     std::ostringstream text;
     text << cpuinfo.rdbuf();
     facts.Processor = ProcessorModel(text.str());
+    facts.Processors = ProcessorCount();
+    facts.Load = OneMinuteLoad();
     return facts;
 }
 

@@ -1,6 +1,7 @@
 #include "app/RunnerOptions.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace qmk {
 
@@ -11,7 +12,52 @@ constexpr int MaxDpi = 480;
 
 [[noreturn]] void Fail(const std::string& text) { throw RunnerUsageError("qmk-run: " + text); }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+constexpr int MaxTimeout = 86400;
+constexpr std::size_t ShownArgumentBytes = 60;
+
+std::string Quoted(std::string_view text) { return QuotedArgument(text); }
+
+// The length of the UTF-8 sequence at the start of text and its code
+// point; 0 when the bytes there are not a valid, shortest sequence.
+std::size_t DecodeUtf8(std::string_view text, char32_t& code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    char32_t minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, minimum = 0x80, code = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, minimum = 0x800, code = lead & 0x0Fu;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, minimum = 0x10000, code = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0u) != 0x80u) return 0;
+        code = (code << 6) | (byte(i) & 0x3Fu);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return length;
+}
+
+// Characters a terminal would act on or that hide what the text says:
+// the C1 controls (0x9B starts an escape sequence), line and paragraph
+// separators, zero-width and direction marks, and the byte order mark.
+bool IsInvisible(char32_t code) {
+    return (code >= 0x80 && code <= 0x9F) || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
+           (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x206F) ||
+           code == 0xFEFF;
+}
+
+void AppendHex(std::string& out, const char* prefix, std::uint32_t value, int digits,
+               const char* suffix) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    out += prefix;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += Digits[(value >> shift) & 0xFu];
+    out += suffix;
+}
 
 // The whole text must be a decimal number that fits an int; "+3", " 3",
 // "3x" and "0x10" are refused, so a typo never turns into another count.
@@ -29,6 +75,40 @@ int NumberArgument(std::string_view option, std::string_view text) {
 }
 
 }  // namespace
+
+std::string QuotedArgument(std::string_view text) {
+    std::string out = "'";
+    std::size_t i = 0;
+    while (i < text.size() && i < ShownArgumentBytes) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            if (c == '\\' || c == '\'') out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        const std::size_t length = c >= 0x80 ? DecodeUtf8(text.substr(i), code) : 0;
+        if (length == 0) {
+            switch (c) {
+                case '\t': out += "\\t"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                default: AppendHex(out, "\\x", c, 2, ""); break;
+            }
+            ++i;
+        } else if (IsInvisible(code)) {
+            AppendHex(out, "\\u{", static_cast<std::uint32_t>(code), 4, "}");
+            i += length;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    out += "'";
+    if (i < text.size()) out += "... (" + std::to_string(text.size()) + " bytes)";
+    return out;
+}
 
 RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments) {
     RunnerOptions options;
@@ -79,6 +159,14 @@ RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments)
                      std::to_string(MaxDpi) + ", got " + Quoted(text));
             }
             options.Dpi = dpi;
+        } else if (name == "--timeout") {
+            const std::string_view text = value();
+            const int seconds = NumberArgument(name, text);
+            if (seconds < 0 || seconds > MaxTimeout) {
+                Fail("--timeout must be between 0 and " + std::to_string(MaxTimeout) +
+                     " seconds, got " + Quoted(text));
+            }
+            options.TimeoutSeconds = seconds;
         } else if (!argument.empty() && argument[0] == '-') {
             Fail("unknown option " + Quoted(name) + " (see --help)");
         } else {
@@ -98,6 +186,7 @@ void CheckOptionsForDisplay(const RunnerOptions& options, const char* display) {
 
 std::string RunnerUsageText() {
     return "Usage: qmk-run [--runs N] [--json] [--display-depth 16|24] [--dpi N]\n"
+           "               [--timeout SECONDS]\n"
            "Runs the QMK benchmark in its main window, as a click on the start button\n"
            "does, and prints the two result lines of each run.\n"
            "\n"
@@ -110,6 +199,9 @@ std::string RunnerUsageText() {
            "  --display-depth N    depth of the private X server: 16 or 24 (default 24)\n"
            "  --dpi N              pixels per inch of the private X server, 48 to 480\n"
            "                       (default 96)\n"
+           "  --timeout SECONDS    give up when the start, one run or the close takes\n"
+           "                       longer than this, as when the X server stops\n"
+           "                       answering (default 60; 0: wait for ever)\n"
            "  --help, -h           show this text\n"
            "  --version            show the program's version\n"
            "\n"
@@ -117,8 +209,9 @@ std::string RunnerUsageText() {
            "private Xvfb (24-bit, 96 dpi unless chosen otherwise) and stops it when it\n"
            "ends; --display-depth and --dpi apply only to that server.\n"
            "\n"
-           "Exit status: 0 success, 1 a run or the start failed, 2 bad command line,\n"
-           "129, 130, 143 ended by SIGHUP, SIGINT, SIGTERM.\n";
+           "Exit status: 0 success, 1 a run or the start failed or timed out, 2 bad\n"
+           "command line, 129, 130, 143 ended by SIGHUP, SIGINT, SIGTERM. A signal\n"
+           "that was ignored when qmk-run started (nohup) stays ignored.\n";
 }
 
 std::string RunnerVersionText(std::string_view version) {

@@ -18,6 +18,9 @@ struct RunnerOptions {
     // Format of the private X server; only given when the user chose it.
     std::optional<int> DisplayDepth;
     std::optional<int> Dpi;
+    // Longest a step (the start, one run, the close) may take before the
+    // runner gives up on a server that stopped answering; 0: no limit.
+    int TimeoutSeconds = 60;
 };
 
 inline constexpr int RunnerExitSuccess = 0;
@@ -40,6 +43,12 @@ RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments)
 // user gave: the runner cannot change its depth or resolution. Throws
 // RunnerUsageError when they were given and DISPLAY names a display.
 void CheckOptionsForDisplay(const RunnerOptions& options, const char* display);
+
+// A text from outside (an argument, an environment variable) as a message
+// can show it: in single quotes, with control characters, escape
+// sequences, invalid UTF-8 and invisible format characters written as
+// \xHH or \u{HHHH}, and anything over 60 bytes cut, with its length said.
+std::string QuotedArgument(std::string_view text);
 
 std::string RunnerUsageText();
 std::string RunnerVersionText(std::string_view version);

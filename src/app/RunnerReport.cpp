@@ -1,5 +1,6 @@
 #include "app/RunnerReport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 
@@ -50,6 +51,10 @@ std::string Decimal(double value) {
     const auto [end, error] =
         std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 2);
     return error == std::errc() ? std::string(buffer, end) : std::string("?");
+}
+
+nlohmann::ordered_json LoadJson(const std::optional<double>& load) {
+    return load ? nlohmann::ordered_json(*load) : nlohmann::ordered_json(nullptr);
 }
 
 nlohmann::ordered_json LineJson(const ResultLineValues& values) {
@@ -107,6 +112,29 @@ std::optional<ResultLineValues> ParseResultLine(std::string_view line, std::stri
     return values;
 }
 
+std::optional<std::string> BusyWarning(const std::vector<RunRecord>& runs, int processors) {
+    if (processors <= 0) return std::nullopt;
+    std::vector<std::size_t> busy;
+    double highest = 0;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (!runs[i].Load || *runs[i].Load <= processors) continue;
+        busy.push_back(i + 1);
+        highest = std::max(highest, *runs[i].Load);
+    }
+    if (busy.empty()) return std::nullopt;
+    std::string which;
+    if (runs.size() == 1) {
+        which = "during the run";
+    } else if (busy.size() == 1) {
+        which = "during run " + std::to_string(busy.front()) + " of " + std::to_string(runs.size());
+    } else {
+        which = "during " + std::to_string(busy.size()) + " of " + std::to_string(runs.size()) + " runs";
+    }
+    return "qmk-run: warning: the machine was busy " + which + " (one-minute load average " +
+           Decimal(highest) + " on " + std::to_string(processors) + (processors == 1 ? " processor" : " processors") +
+           "); the scores are lower than this machine reaches when idle\n";
+}
+
 std::string RunText(const RunRecord& run) {
     return Cp932ToUtf8(run.Cpu.Line) + "\n" + Cp932ToUtf8(run.Video.Line) + "\n";
 }
@@ -127,7 +155,9 @@ nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const Envi
 
     nlohmann::ordered_json runList = nlohmann::ordered_json::array();
     for (const RunRecord& run : runs) {
-        runList.push_back({{"cpu", LineJson(run.Cpu)}, {"video", LineJson(run.Video)}});
+        runList.push_back({{"cpu", LineJson(run.Cpu)},
+                           {"video", LineJson(run.Video)},
+                           {"load_average_1min", LoadJson(run.Load)}});
     }
     json["runs"] = runList;
 
@@ -156,6 +186,9 @@ nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const Envi
           {"decimal_separator", environment.DecimalSeparator}}},
         {"processor", environment.Processor.empty() ? nlohmann::ordered_json(nullptr)
                                                     : nlohmann::ordered_json(environment.Processor)},
+        {"processors", environment.Processors > 0 ? nlohmann::ordered_json(environment.Processors)
+                                                  : nlohmann::ordered_json(nullptr)},
+        {"load_average_1min", LoadJson(environment.Load)},
     };
     json["build"] = {{"type", build.BuildType},
                      {"compiler", build.Compiler},

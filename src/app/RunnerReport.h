@@ -33,6 +33,8 @@ std::optional<ResultLineValues> ParseResultLine(std::string_view line, std::stri
 struct RunRecord {
     ResultLineValues Cpu;
     ResultLineValues Video;
+    // The one-minute load average when the run ended, if the system says.
+    std::optional<double> Load;
 };
 
 // The build the scores came from (filled in by the executable from its
@@ -59,12 +61,19 @@ struct EnvironmentFacts {
     std::string TimePattern;  // the pattern of the time texts, UTF-8
     std::string DecimalSeparator;
     std::string Processor;    // empty when the system does not say
+    int Processors = 0;       // online, 0 when unknown
+    std::optional<double> Load;  // one-minute load average before the runs
 };
 
 // The two lines of a run, UTF-8, each ended by a line feed.
 std::string RunText(const RunRecord& run);
 // The summary of two or more runs, UTF-8 (nothing for fewer).
 std::string SummaryText(const std::vector<RunRecord>& runs);
+
+// A busy machine gives scores several times lower: the warning for runs
+// that ended with a one-minute load average above the processor count,
+// nothing when none did (or the counts are unknown).
+std::optional<std::string> BusyWarning(const std::vector<RunRecord>& runs, int processors);
 
 nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
                           const BuildFacts& build);

@@ -55,6 +55,10 @@ std::pair<std::string, std::string> ClickStartButton(TApplication& application, 
     TButton& button = *form.StartButton;
     application.Send(button, [&button] { button.Click(); });
     application.ProcessMessages();
+    // What failed after that (drawing into the window) is not the cause.
+    if (application.MainWindowLost()) {
+        throw RunnerRunError("the main window was destroyed by another program");
+    }
     trap.ThrowIfCaught();
     TMemoStrings& lines = form.Kekka->Lines();
     return {lines.Get(0), lines.Get(1)};

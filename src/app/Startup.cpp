@@ -32,12 +32,16 @@ constexpr std::size_t ProgramNameLimit = 63;
 // QMK1.0
 constexpr char ApplicationTitleText[] = "QMK1.0";
 
-// The X server went away: the session is over, as at a log-off. Nothing of
-// the connection can be used any more (not even to close it), so the
-// program leaves at once, without FormClose, with its output written.
+// The X server went away. Nothing of the connection can be used any more
+// (not even to close it), so the program leaves at once, without
+// FormClose, with its output written; a line on standard error and the
+// status 1 tell a script that the program did not end by its window.
 [[noreturn]] void ConnectionLost() {
     std::fflush(nullptr);
-    ::_exit(0);
+    static constexpr char text[] = "qmk: lost the connection to the X server\n";
+    const ssize_t written = ::write(STDERR_FILENO, text, sizeof text - 1);
+    (void)written;
+    ::_exit(1);
 }
 
 // Display names come from the environment; the message keeps the printable
@@ -114,7 +118,8 @@ std::string NoDisplayMessage(const char* displayName) {
            "\" \x82\xc9\x90\xda\x91\xb1\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 }
 
-TProgram::TProgram() = default;
+TProgram::TProgram(platform::User::ConnectionLostHandler onConnectionLost)
+    : onConnectionLost_(onConnectionLost != nullptr ? onConnectionLost : &ConnectionLost) {}
 
 TProgram::~TProgram() {
     application_.reset();
@@ -136,6 +141,7 @@ void TProgram::Start(const char* displayName) {
     ReadLocaleSettings();
 
     const char* shownName = displayName != nullptr ? displayName : std::getenv("DISPLAY");
+    platform::x11::SetProcessConnectionLostHandler(onConnectionLost_);
     try {
         display_ = std::make_unique<platform::x11::X11Display>(displayName);
     } catch (const std::runtime_error&) {
@@ -146,7 +152,7 @@ void TProgram::Start(const char* displayName) {
     gdi_ = std::make_unique<platform::x11::X11Gdi>(*display_);
     user_ = std::make_unique<platform::x11::X11User>(*display_);
     platform::Install({gdi_.get(), user_.get(), kernel_.get()});
-    user_->SetConnectionLostHandler(&ConnectionLost);
+    user_->SetConnectionLostHandler(onConnectionLost_);
     InitializeGraphics();
 
     failedAt_ = CodeAddress(&MainIcon);

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "platform/User.h"
 
 namespace qmk {
 
@@ -43,7 +44,10 @@ std::string NoDisplayMessage(const char* displayName);
 
 class TProgram {
 public:
-    TProgram();
+    // onConnectionLost: what happens when the X connection breaks, from
+    // the first X call of Start on; null for the desktop program's way
+    // (the session is over).
+    explicit TProgram(platform::User::ConnectionLostHandler onConnectionLost = nullptr);
     // Destroys what Start made, the main window first and the backends
     // last, and puts the previously installed backend back.
     ~TProgram();
@@ -80,6 +84,7 @@ private:
     std::unique_ptr<platform::x11::X11Gdi> gdi_;
     std::unique_ptr<platform::x11::X11User> user_;
     std::unique_ptr<TApplication> application_;
+    platform::User::ConnectionLostHandler onConnectionLost_;
     const void* failedAt_ = nullptr;
     bool installed_ = false;
     platform::Backend previous_;

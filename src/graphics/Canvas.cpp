@@ -43,6 +43,11 @@ TCanvas::~TCanvas() {
     auto& list = CanvasList();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
     SetHandle(0);
+    // Font, pen, brush: the order in which their handles are given up is
+    // part of the call sequence, so it does not follow the members' order.
+    font_.reset();
+    pen_.reset();
+    brush_.reset();
 }
 
 void TCanvas::SetHandle(platform::DcHandle dc) {

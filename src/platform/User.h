@@ -63,6 +63,8 @@ enum class MessageKind : std::uint8_t {
     Close,        // the user asked to close a top-level window
     SelectionLost,  // another program took Selection; we no longer own it
     EndSession,   // the session is ending: leave at once
+    Destroyed,    // another program destroyed the top-level window; its
+                  // children are gone with it and their handles mean nothing
 };
 
 enum class Selection : std::uint8_t { Primary, Clipboard };
@@ -114,6 +116,10 @@ public:
                                   std::uint32_t time) = 0;
 
     virtual int GetSystemMetrics(int index) = 0;
+
+    // Whether the window still exists: another program may have destroyed
+    // it before its Destroyed message is taken.
+    virtual bool IsWindow(WindowHandle window) = 0;
 
     // Called when the connection to the display is lost; must not return.
     using ConnectionLostHandler = void (*)();

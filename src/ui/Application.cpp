@@ -1,6 +1,7 @@
 #include "ui/Application.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 #include <stdexcept>
 
@@ -204,6 +205,13 @@ void TApplication::Dispatch(const platform::Message& message) {
         terminated_ = true;
         return;
     }
+    if (message.Kind == MessageKind::Destroyed) {
+        TWinControl* control = FindControl(message.Window);
+        if (control == nullptr) return;
+        if (control == mainForm_) mainWindowLost_ = true;
+        HandleInFrame([control] { control->WindowDestroyed(); });
+        return;
+    }
     if (message.Window == applicationWindow_) {
         if (message.Kind == MessageKind::Close && mainForm_ != nullptr) {
             HandleInFrame([this] { mainForm_->Close(); });
@@ -271,11 +279,33 @@ void TApplication::ReportError(const std::exception& error) {
         OnException(error);
         return;
     }
+    // Another program destroyed the window: what fails now (drawing into
+    // it) follows from that. No box stands for a window that is gone; the
+    // first error goes to standard error and the rest are dropped, and the
+    // program ends as soon as the loop takes the window's message.
+    if (MainWindowLost()) {
+        if (!lostWindowErrorReported_) {
+            lostWindowErrorReported_ = true;
+            const std::string line = Cp932ToUtf8(ProgramFileName() + ": " +
+                                                 ErrorBoxText(ErrorMessageOf(error))) + "\n";
+            std::fwrite(line.data(), 1, line.size(), stderr);
+            std::fflush(stderr);
+        }
+        return;
+    }
     try {
         MessageBox(ErrorBoxText(ErrorMessageOf(error)), Title(), false);
     } catch (...) {
         // The box itself could not be shown; the program goes on regardless.
     }
+}
+
+bool TApplication::MainWindowLost() {
+    if (!mainWindowLost_ && mainForm_ != nullptr && mainForm_->HandleAllocated() &&
+        !platform::UserApi().IsWindow(mainForm_->Handle())) {
+        mainWindowLost_ = true;
+    }
+    return mainWindowLost_;
 }
 
 void TApplication::ShowStartupError(std::string_view text) {

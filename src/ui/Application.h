@@ -76,6 +76,9 @@ public:
     bool Terminated() const { return terminated_; }
     // Set when the session ends: the loop ends without closing the forms.
     bool SessionEnding() const { return sessionEnding_; }
+    // Whether another program destroyed the main form's window; asks the
+    // display when its message has not been taken yet (during a run).
+    bool MainWindowLost();
 
     // Handles every message already queued, without waiting.
     void ProcessMessages();
@@ -143,6 +146,8 @@ private:
     bool running_ = false;
     bool terminated_ = false;
     bool sessionEnding_ = false;
+    bool mainWindowLost_ = false;
+    bool lostWindowErrorReported_ = false;
     TApplication* previous_ = nullptr;
 };
 

@@ -22,10 +22,13 @@ void TButton::Click() {
     if (OnClick) OnClick(*this);
 }
 
+// The standard button draws a change of its state at once rather than at
+// the next paint: a click's handler may keep the program from painting for
+// seconds (a whole run), and the button must look released meanwhile.
 void TButton::SetPressed(bool pressed) {
     if (pressed == pressed_) return;
     pressed_ = pressed;
-    Invalidate();
+    Repaint();
 }
 
 bool TButton::Inside(const platform::Message& message) const {
@@ -114,7 +117,9 @@ void TButton::PaintWindow(platform::DcHandle dc) {
         gdi.ExtTextOut(dc, x, y, platform::eto::Clipped, &face, Caption().data(),
                        static_cast<int>(Caption().size()));
     }
-    if (focused) StylePainter::PaintFocusRect(dc, StylePainter::Inflate(bounds, -4));
+    // The default frame stays while the window is inactive; the focus
+    // rectangle shows only where the keyboard input goes.
+    if (ShowsFocus()) StylePainter::PaintFocusRect(dc, StylePainter::Inflate(bounds, -4));
 }
 
 }  // namespace qmk

@@ -240,6 +240,18 @@ void TWinControl::DestroyHandle() {
     platform::UserApi().DestroyWindow(window);
 }
 
+void TWinControl::WindowDestroyed() { ForgetHandle(); }
+
+void TWinControl::ForgetHandle() {
+    if (handle_ == 0) return;
+    for (TControl* child : controls_) {
+        if (auto* windowed = dynamic_cast<TWinControl*>(child)) windowed->ForgetHandle();
+    }
+    ReleaseAllWindowContexts();
+    if (TApplication* application = CurrentApplication()) application->UnregisterWindow(handle_);
+    handle_ = 0;
+}
+
 bool TWinControl::CanFocus() {
     for (TControl* control = this; control != nullptr; control = control->Parent()) {
         if (!control->Visible()) return false;
@@ -253,6 +265,11 @@ bool TWinControl::Focused() {
     return form != nullptr && form->ActiveControl() == this;
 }
 
+bool TWinControl::ShowsFocus() {
+    TForm* form = ParentForm();
+    return form != nullptr && form->Active() && form->ActiveControl() == this;
+}
+
 void TWinControl::SetFocus() {
     if (TForm* form = ParentForm(); form != nullptr && form != this) form->SetActiveControl(this);
 }
@@ -261,6 +278,12 @@ void TWinControl::FocusChanged(bool) { Invalidate(); }
 
 void TWinControl::Invalidate() {
     if (handle_ != 0) platform::UserApi().InvalidateRect(handle_, nullptr);
+}
+
+void TWinControl::Repaint() {
+    if (handle_ == 0) return;
+    PaintArea({0, 0, Width(), Height()});
+    platform::UserApi().Flush();
 }
 
 void TWinControl::ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixelsPerInch) {

@@ -145,6 +145,9 @@ public:
     // Destroys the windows of this control and its children; the control
     // itself stays and makes a new window when one is needed.
     void DestroyHandle();
+    // Another program destroyed the window (and its children's windows):
+    // they are forgotten without being destroyed again.
+    virtual void WindowDestroyed();
 
     // Child controls in creation order.
     const std::vector<TControl*>& Controls() const { return controls_; }
@@ -154,10 +157,17 @@ public:
     std::int32_t TabOrder() const { return tabOrder_; }
     void SetTabOrder(std::int32_t value) { tabOrder_ = value; }
     bool CanFocus();
+    // The form's active control, which holds the keyboard focus while the
+    // form is the active window.
     bool Focused();
+    // Whether to draw the focus (caret, selection, focus frame): focused,
+    // and the form is the active window.
+    bool ShowsFocus();
     void SetFocus();
 
     void Invalidate() override;
+    // Paints the whole control now, without waiting for a paint message.
+    void Repaint();
     void ChangeScale(std::int32_t m, std::int32_t d, std::int32_t pixelsPerInch) override;
 
     // Handles one platform message addressed to this control's window. The
@@ -195,6 +205,7 @@ protected:
 
 private:
     void CreateHandle();
+    void ForgetHandle();
 
     platform::WindowHandle handle_ = 0;
     std::vector<TControl*> controls_;

@@ -358,6 +358,13 @@ void TForm::Close() {
     }
 }
 
+void TForm::WindowDestroyed() {
+    TWinControl::WindowDestroyed();
+    showing_ = false;
+    active_ = false;
+    Close();
+}
+
 // ---------------------------------------------------------------- messages
 
 void TForm::HandleMessage(const platform::Message& message) {
@@ -365,10 +372,18 @@ void TForm::HandleMessage(const platform::Message& message) {
     switch (message.Kind) {
     case MessageKind::Close: Close(); break;
     case MessageKind::Activate:
-        active_ = true;
-        if (TApplication* application = CurrentApplication()) application->SetActiveForm(this);
+    case MessageKind::Deactivate: {
+        const bool active = message.Kind == MessageKind::Activate;
+        if (active) {
+            if (TApplication* application = CurrentApplication()) application->SetActiveForm(this);
+        }
+        if (active == active_) break;
+        active_ = active;
+        // The focused control gains or loses the keyboard with its window:
+        // its caret, selection and focus frame show only while it is active.
+        if (activeControl_ != nullptr) activeControl_->FocusChanged(active);
         break;
-    case MessageKind::Deactivate: active_ = false; break;
+    }
     default: TWinControl::HandleMessage(message); break;
     }
 }

@@ -111,6 +111,10 @@ public:
     TNotifyEvent OnCreate;
     TCloseEvent OnClose;
 
+    // A form whose window another program destroyed is closed, as when the
+    // user closes it.
+    void WindowDestroyed() override;
+
     // Messages the form handles itself; keyboard messages of any of its
     // windows come here first.
     void HandleMessage(const platform::Message& message) override;

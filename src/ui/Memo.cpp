@@ -340,7 +340,7 @@ void TMemo::PaintWindow(platform::DcHandle dc) {
     const auto& lines = DisplayLines();
     const std::int32_t height = LineHeightValue();
     const platform::Rect area = TextRect();
-    const bool focused = Focused();
+    const bool focused = ShowsFocus();
     const std::int32_t selStart = focused ? SelStart() : 0;
     const std::int32_t selEnd = focused ? SelStart() + SelLength() : 0;
     const platform::ColorRef textColor = ColorRefOf(FontColor(Font()));

@@ -61,6 +61,9 @@ TMessageBoxForm::TMessageBoxForm(std::string_view text, std::string_view caption
     okButton_->SetParentFont(true);
     okButton_->SetCaption("OK");
     okButton_->OnClick = [this](TControl&) { Finish(); };
+    // Every way of closing the box (its close box, Alt+F4, the window
+    // manager) goes through the close path, and each one answers the box.
+    OnClose = [this](TControl&, TCloseAction&) { Finish(); };
     Layout();
     SetActiveControl(okButton_);
 }
@@ -93,20 +96,12 @@ void TMessageBoxForm::CreateParams(platform::CreateWindowParams& params) {
 
 void TMessageBoxForm::ShowModal() {
     Show();
-    Application().ProcessMessagesUntil([this] { return done_; });
+    // A box that is no longer shown has been closed, however that happened.
+    Application().ProcessMessagesUntil([this] { return done_ || !Showing(); });
     Hide();
 }
 
 void TMessageBoxForm::Finish() { done_ = true; }
-
-void TMessageBoxForm::HandleMessage(const platform::Message& message) {
-    // The close box answers like the OK button.
-    if (message.Kind == platform::MessageKind::Close) {
-        Finish();
-        return;
-    }
-    TForm::HandleMessage(message);
-}
 
 void TMessageBoxForm::UnhandledKey(const platform::Message& message) {
     if (message.Key == platform::vk::Escape || message.Key == platform::vk::Return) Finish();

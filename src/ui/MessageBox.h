@@ -29,8 +29,6 @@ public:
     platform::Rect IconRect() const;
     platform::Point TextOrigin() const { return textOrigin_; }
 
-    void HandleMessage(const platform::Message& message) override;
-
 protected:
     void CreateParams(platform::CreateWindowParams& params) override;
     void PaintWindow(platform::DcHandle dc) override;

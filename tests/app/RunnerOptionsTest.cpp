@@ -90,6 +90,13 @@ TEST(RunnerOptionsTest, RefusesWithOneLineNamingTheProblem) {
         {{"-r"}, "qmk-run: unknown option '-r' (see --help)"},
         {{"3"}, "qmk-run: unexpected argument '3' (see --help)"},
         {{"--runs", "2", "extra"}, "qmk-run: unexpected argument 'extra' (see --help)"},
+        {{"--timeout", "-1"}, "qmk-run: --timeout must be between 0 and 86400 seconds, got '-1'"},
+        {{"--timeout", "86401"}, "qmk-run: --timeout must be between 0 and 86400 seconds, got '86401'"},
+        {{"--timeout", "1m"}, "qmk-run: --timeout needs a number, got '1m'"},
+        {{"--timeout"}, "qmk-run: --timeout needs a number"},
+        // What the user typed comes back quoted, never as raw control bytes.
+        {{"--runs", "\x1b]0;owned\x07"}, "qmk-run: --runs needs a number, got '\\x1b]0;owned\\x07'"},
+        {{"--\x1b[2J"}, "qmk-run: unknown option '--\\x1b[2J' (see --help)"},
     };
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.Arguments));
@@ -99,6 +106,59 @@ TEST(RunnerOptionsTest, RefusesWithOneLineNamingTheProblem) {
         } catch (const RunnerUsageError& error) {
             EXPECT_EQ(error.what(), c.Message);
         }
+    }
+}
+
+TEST(RunnerOptionsTest, TimeoutDefaultsToAMinuteAndZeroMeansNone) {
+    EXPECT_EQ(ParseRunnerOptions({}).TimeoutSeconds, 60);
+    EXPECT_EQ(ParseRunnerOptions({"--timeout", "5"}).TimeoutSeconds, 5);
+    EXPECT_EQ(ParseRunnerOptions({"--timeout=0"}).TimeoutSeconds, 0);
+    EXPECT_EQ(ParseRunnerOptions({"--timeout", "86400"}).TimeoutSeconds, 86400);
+    EXPECT_NE(RunnerUsageText().find("--timeout SECONDS"), std::string::npos);
+}
+
+TEST(RunnerOptionsTest, QuotedArgumentsShowWhatIsThereWithoutActingOnTheTerminal) {
+    struct Case {
+        std::string Text;
+        std::string Shown;
+    };
+    const std::vector<Case> cases = {
+        {"", "''"},
+        {"plain text 1.5", "'plain text 1.5'"},
+        {"it's a \\", "'it\\'s a \\\\'"},
+        {"\t\n\r", "'\\t\\n\\r'"},
+        {std::string("a\0b", 3), "'a\\x00b'"},
+        {"\x1b[31mred\x7f", "'\\x1b[31mred\\x7f'"},
+        // Valid UTF-8 stays readable; broken sequences show their bytes.
+        {"\xe3\x82\xb9\xe3\x82\xbf\xe3\x83\xbc\xe3\x83\x88", "'\xe3\x82\xb9\xe3\x82\xbf\xe3\x83\xbc\xe3\x83\x88'"},
+        {"\xff\xe3\x82", "'\\xff\\xe3\\x82'"},
+        {"\xc0\xaf", "'\\xc0\\xaf'"},          // overlong '/'
+        {"\xed\xa0\x80", "'\\xed\\xa0\\x80'"},  // a surrogate
+        // C1 controls (0x9B is a one-byte CSI) and characters that hide or
+        // reorder text.
+        {"\xc2\x9b" "2J", "'\\u{009b}2J'"},
+        {"abc\xe2\x80\xae" "dcb", "'abc\\u{202e}dcb'"},
+        {"\xef\xbb\xbf" "x", "'\\u{feff}x'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Text));
+        EXPECT_EQ(QuotedArgument(c.Text), c.Shown);
+    }
+}
+
+TEST(RunnerOptionsTest, LongArgumentsAreCutAtACharacterWithTheirLengthSaid) {
+    EXPECT_EQ(QuotedArgument(std::string(60, 'a')), "'" + std::string(60, 'a') + "'");
+    EXPECT_EQ(QuotedArgument(std::string(100000, 'x')),
+              "'" + std::string(60, 'x') + "'... (100000 bytes)");
+    // A three-byte character that starts at byte 59 is shown whole.
+    const std::string text = std::string(59, 'a') + "\xe3\x82\xb9" + std::string(50, 'b');
+    EXPECT_EQ(QuotedArgument(text), "'" + std::string(59, 'a') + "\xe3\x82\xb9'... (112 bytes)");
+    const std::string huge(100000, 'z');
+    try {
+        ParseRunnerOptions({huge});
+        ADD_FAILURE() << "accepted";
+    } catch (const RunnerUsageError& error) {
+        EXPECT_LT(std::string(error.what()).size(), 140u);
     }
 }
 

@@ -3,6 +3,7 @@
 // document's shape (parsed back), and the processor name.
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -129,7 +130,7 @@ RunRecord Record(std::int32_t cpu, std::int32_t video) {
     const auto cpuValues = ParseResultLine(cpuLine, CpuLabel, DecimalSeparatorChar);
     const auto videoValues = ParseResultLine(videoLine, VideoLabel, DecimalSeparatorChar);
     if (!cpuValues || !videoValues) throw std::logic_error("unreadable line: " + cpuLine + videoLine);
-    return {*cpuValues, *videoValues};
+    return {*cpuValues, *videoValues, std::nullopt};
 }
 
 TEST_F(RunnerReportTest, TextShowsTheLinesInUtf8AndASummaryForRepeatedRuns) {
@@ -163,6 +164,8 @@ EnvironmentFacts Facts() {
     facts.TimePattern = "H:mm:ss";
     facts.DecimalSeparator = ".";
     facts.Processor = "Cyrix 6x86";
+    facts.Processors = 2;
+    facts.Load = 0.25;
     return facts;
 }
 
@@ -204,6 +207,9 @@ TEST_F(RunnerReportTest, JsonDocumentHasEveryRunTheSummaryAndTheFacts) {
     EXPECT_EQ(environment["locale"]["name"], "ja_JP.UTF-8");
     EXPECT_EQ(environment["locale"]["time_pattern"], "H:mm:ss");
     EXPECT_EQ(environment["processor"], "Cyrix 6x86");
+    EXPECT_EQ(environment["processors"], 2);
+    EXPECT_EQ(environment["load_average_1min"], 0.25);
+    EXPECT_TRUE(doc["runs"][0]["load_average_1min"].is_null());
     EXPECT_EQ(doc["build"]["type"], "Release");
     EXPECT_EQ(doc["build"]["compiler"], "GNU 12.2.0");
     EXPECT_EQ(doc["build"]["flags"], "-O2 -DNDEBUG");
@@ -217,6 +223,39 @@ TEST_F(RunnerReportTest, JsonOfOneRunHasNoStandardDeviationAndUnknownProcessorIs
     EXPECT_TRUE(doc["summary"]["cpu"]["stddev"].is_null());
     EXPECT_EQ(doc["summary"]["cpu"]["mean"], 1992.0);
     EXPECT_TRUE(doc["environment"]["processor"].is_null());
+}
+
+TEST_F(RunnerReportTest, LoadOfEachRunAndUnknownCountsAreNull) {
+    EnvironmentFacts facts = Facts();
+    facts.Processors = 0;
+    facts.Load.reset();
+    RunRecord run = Record(1992, 2370);
+    run.Load = 3.5;
+    const nlohmann::json doc = nlohmann::json::parse(ReportJson({run}, facts, {}).dump());
+    EXPECT_EQ(doc["runs"][0]["load_average_1min"], 3.5);
+    EXPECT_TRUE(doc["environment"]["processors"].is_null());
+    EXPECT_TRUE(doc["environment"]["load_average_1min"].is_null());
+}
+
+TEST(RunnerBusyTest, WarnsOnlyWhenTheLoadWasAboveTheProcessorCount) {
+    const auto runs = [](std::vector<std::optional<double>> loads) {
+        std::vector<RunRecord> records(loads.size());
+        for (std::size_t i = 0; i < loads.size(); ++i) records[i].Load = loads[i];
+        return records;
+    };
+    EXPECT_FALSE(BusyWarning(runs({1.9, 2.0}), 2));  // at the count is not above it
+    EXPECT_FALSE(BusyWarning(runs({5.0}), 0));       // count unknown
+    EXPECT_FALSE(BusyWarning(runs({std::nullopt}), 2));
+    EXPECT_FALSE(BusyWarning({}, 2));
+    EXPECT_EQ(BusyWarning(runs({3.456}), 2),
+              "qmk-run: warning: the machine was busy during the run (one-minute load average "
+              "3.46 on 2 processors); the scores are lower than this machine reaches when idle\n");
+    EXPECT_EQ(BusyWarning(runs({0.5, 1.25, 0.5}), 1),
+              "qmk-run: warning: the machine was busy during run 2 of 3 (one-minute load average "
+              "1.25 on 1 processor); the scores are lower than this machine reaches when idle\n");
+    EXPECT_EQ(BusyWarning(runs({4.0, 1.0, 6.5, std::nullopt}), 2),
+              "qmk-run: warning: the machine was busy during 2 of 4 runs (one-minute load average "
+              "6.50 on 2 processors); the scores are lower than this machine reaches when idle\n");
 }
 
 TEST(RunnerEnvironmentTest, ProcessorModelIsTheFirstModelName) {

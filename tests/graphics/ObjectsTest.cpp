@@ -197,5 +197,24 @@ TEST_F(ObjectsTest, CanvasesListThemselvesWhileTheyLive) {
     EXPECT_EQ(AllCanvases().size(), before);
 }
 
+TEST_F(ObjectsTest, ADestroyedCanvasFreesItsFontThenPenThenBrush) {
+    {
+        TControlCanvas own;
+        own.SetControl(&control);
+        // Attributes of their own, so this canvas is the last user of each.
+        own.Font().SetHeight(-31);
+        own.Pen().SetColor(clTeal);
+        own.Brush().SetColor(clPurple);
+        own.GetHandle();
+        ReleaseDrawingContexts();
+        gdi.ClearLog();
+    }
+    const std::vector<std::string> deleted = gdi.Calls(Call::DeleteObject);
+    ASSERT_EQ(deleted.size(), 3u);
+    EXPECT_EQ(deleted[0].rfind("DeleteObject(font", 0), 0u) << deleted[0];
+    EXPECT_EQ(deleted[1].rfind("DeleteObject(pen", 0), 0u) << deleted[1];
+    EXPECT_EQ(deleted[2].rfind("DeleteObject(brush", 0), 0u) << deleted[2];
+}
+
 }  // namespace
 }  // namespace qmk

@@ -1,5 +1,7 @@
 // The application object: title, message frame, error boxes, first show,
 // the close path and dispatch safety.
+#include <algorithm>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
@@ -160,6 +162,92 @@ TEST_F(ApplicationTest, OtherWindowsIgnoreInputWhileTheBoxShows) {
     EXPECT_FALSE(application_->Terminated());
 }
 
+struct BoxCloseCase {
+    const char* Name;
+    std::function<std::vector<platform::Message>(platform::RecordingUser& user, WindowHandle box,
+                                                 WindowHandle ok)>
+        Input;
+};
+
+class BoxClosing : public ApplicationTest, public ::testing::WithParamInterface<BoxCloseCase> {};
+
+// However the box is closed, its loop ends and the windows it disabled take
+// input again; a box hidden while its loop waits would lock the program.
+TEST_P(BoxClosing, EndsTheLoopAndEnablesTheWindowsAgain) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    form.Show();
+    int idles = 0;
+    bool enabledDuringBox = true;
+    user_.SetIdleHandler([&] {
+        const WindowHandle box = NewestTopLevel();
+        if (++idles > 1) {
+            ADD_FAILURE() << "the box's loop went on after it was closed";
+            application_->Terminate();
+            return;
+        }
+        enabledDuringBox = form.Enabled();
+        WindowHandle ok = 0;
+        for (WindowHandle window : user_.LiveWindows()) {
+            if (user_.Info(window)->Parent == box) ok = window;
+        }
+        for (const platform::Message& m : GetParam().Input(user_, box, ok)) user_.Post(m);
+    });
+    application_->ReportError(EInvalidOperation("x"));
+    EXPECT_EQ(idles, 1);
+    EXPECT_FALSE(enabledDuringBox);
+    EXPECT_TRUE(form.Enabled());
+    EXPECT_EQ(application_->ActiveForm(), &form);
+    EXPECT_EQ(NewestTopLevel(), form.Handle()) << "the box's window is left over";
+    // The form takes input again.
+    Send(Key(form.StartButton->Handle(), platform::vk::Return));
+    EXPECT_EQ(form.Clicks, 1);
+}
+
+platform::Message MessageOf(WindowHandle window, MessageKind kind, std::uint32_t key = 0,
+                            std::uint32_t modifiers = 0) {
+    platform::Message m;
+    m.Window = window;
+    m.Kind = kind;
+    m.Key = key;
+    m.Modifiers = modifiers;
+    m.Button = 1;
+    m.X = m.Y = 3;
+    return m;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Means, BoxClosing,
+    ::testing::Values(
+        BoxCloseCase{"AltF4",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::KeyDown, platform::vk::F4,
+                                                      platform::mod::Alt)};
+                     }},
+        BoxCloseCase{"WindowManagerClose",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::Close)};
+                     }},
+        BoxCloseCase{"Escape",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::KeyDown, platform::vk::Escape)};
+                     }},
+        BoxCloseCase{"Enter",
+                     [](platform::RecordingUser&, WindowHandle box, WindowHandle) {
+                         return std::vector{MessageOf(box, MessageKind::KeyDown, platform::vk::Return)};
+                     }},
+        BoxCloseCase{"OkButtonClick",
+                     [](platform::RecordingUser&, WindowHandle, WindowHandle ok) {
+                         return std::vector{MessageOf(ok, MessageKind::ButtonDown),
+                                            MessageOf(ok, MessageKind::ButtonUp)};
+                     }},
+        BoxCloseCase{"DestroyedByAnotherProgram",
+                     [](platform::RecordingUser& user, WindowHandle box, WindowHandle) {
+                         user.DestroyByOtherProgram(box);
+                         return std::vector<platform::Message>{};
+                     }}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(ApplicationTest, BoxIsSizedToItsText) {
     Start();
     std::vector<std::int32_t> widths;
@@ -278,6 +366,50 @@ TEST_F(ApplicationTest, AltF4ClosesAndEndSessionSkipsFormClose) {
     Send(end);
     EXPECT_TRUE(application_->Terminated());
     EXPECT_EQ(form.Closed, 0);
+}
+
+// Another program destroys the main window during a run: the drawing that
+// follows fails, but no box shows for a window that is gone and only the
+// first error is told (on standard error); the program then ends as when
+// its window is closed.
+TEST_F(ApplicationTest, MainWindowDestroyedByAnotherProgramEndsTheProgramAsAClose) {
+    Start();
+    TDemoForm& form = application_->CreateForm<TDemoForm>();
+    int closes = 0;
+    const TCloseEvent formClose = form.OnClose;
+    form.OnClose = [&](TControl& sender, TCloseAction& action) {
+        ++closes;
+        formClose(sender, action);
+    };
+    form.OnClickAction = [&] {
+        user_.DestroyByOtherProgram(form.Handle());
+        gdi_.FailNext(platform::RecordingGdi::Call::GetDC, 100);
+        form.Kekka->Lines().ReplaceLine(0, "one");
+        form.Kekka->Lines().ReplaceLine(1, "two");
+        throw EOutOfResources("three");
+    };
+    int idles = 0;
+    user_.SetIdleHandler([&] {
+        if (++idles > 1) {
+            ADD_FAILURE() << "the program went on without its window";
+            application_->Terminate();
+            return;
+        }
+        user_.ClearLog();
+        user_.Post(Key(form.StartButton->Handle(), platform::vk::Return));
+    });
+    ::testing::internal::CaptureStderr();
+    application_->Run();
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(idles, 1);
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(user_.Calls("CreateWindow").empty()) << "a box was shown";
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    // ﾃﾞﾊﾞｲｽ ｺﾝﾃｷｽﾄの作成に失敗しました.
+    EXPECT_NE(errors.find(": \xef\xbe\x83\xef\xbe\x9e\xef\xbe\x8a\xef\xbe\x9e\xef\xbd\xb2\xef\xbd\xbd"),
+              std::string::npos)
+        << errors;
+    EXPECT_EQ(application_->MainForm(), nullptr);
 }
 
 TEST_F(ApplicationTest, MessagesForDestroyedWindowsAreIgnored) {

@@ -4,6 +4,7 @@
 
 #include "DemoForm.h"
 #include "UiFixture.h"
+#include "ui/SystemColors.h"
 
 namespace qmk::test {
 namespace {
@@ -89,6 +90,73 @@ TEST_F(FormTest, MouseClicksOnlyWhenReleasedInside) {
     Send(Mouse(window, MessageKind::ButtonDown, 10, 10));
     Send(Mouse(window, MessageKind::ButtonUp, 12, 12));
     EXPECT_EQ(form_->Clicks, 1);
+}
+
+// The click's handler may run for seconds without a paint, so the button
+// draws each change of its look at once, as the standard button does.
+TEST_F(FormTest, ButtonDrawsPressedAndReleasedAtOnceBeforeTheClickRuns) {
+    const auto window = form_->StartButton->Handle();
+    const platform::ColorRef highlight = gdi_.GetSysColor(platform::syscolor::BtnHighlight);
+    const platform::ColorRef shadow = gdi_.GetSysColor(platform::syscolor::BtnShadow);
+    platform::ColorRef duringClick = 0;
+    form_->OnClickAction = [&] { duringClick = gdi_.WindowSurface(window)->Pixel(1, 1); };
+    // Inside the black default frame: the bevel's top-left edge.
+    Send(Mouse(window, MessageKind::ButtonDown, 10, 10));
+    EXPECT_EQ(gdi_.WindowSurface(window)->Pixel(1, 1), shadow);
+    Send(Mouse(window, MessageKind::ButtonUp, 10, 10));
+    EXPECT_EQ(form_->Clicks, 1);
+    EXPECT_EQ(duringClick, highlight);
+
+    Send(Key(window, platform::vk::Space, true));
+    EXPECT_EQ(gdi_.WindowSurface(window)->Pixel(1, 1), shadow);
+    Send(Key(window, platform::vk::Space, false));
+    EXPECT_EQ(form_->Clicks, 2);
+    EXPECT_EQ(duringClick, highlight);
+}
+
+// Another program's window is active: the focused control keeps being the
+// form's active control, but draws no focus until its window is active again.
+TEST_F(FormTest, FocusShowsOnlyWhileTheWindowIsActive) {
+    const auto activation = [this](MessageKind kind) {
+        platform::Message m;
+        m.Window = form_->Handle();
+        m.Kind = kind;
+        gdi_.ClearLog();
+        user_.Post(m);
+        application_->ProcessMessages();
+    };
+    const auto focusFrames = [this] { return gdi_.Calls(platform::RecordingGdi::Call::DrawFocusRect).size(); };
+    const auto buttonPainted = [this] {
+        for (const std::string& call : gdi_.Calls(platform::RecordingGdi::Call::ExtTextOut)) {
+            if (call.find("\"" + StartText + "\"") != std::string::npos) return true;
+        }
+        return false;
+    };
+    application_->ProcessMessages();
+    ASSERT_TRUE(form_->Active());
+
+    activation(MessageKind::Deactivate);
+    EXPECT_FALSE(form_->Active());
+    EXPECT_EQ(form_->ActiveControl(), form_->StartButton);
+    EXPECT_TRUE(buttonPainted()) << "deactivation did not repaint the focused button";
+    EXPECT_EQ(focusFrames(), 0u);
+    activation(MessageKind::Activate);
+    EXPECT_TRUE(buttonPainted());
+    EXPECT_EQ(focusFrames(), 1u);
+
+    // The result box: selection and caret.
+    form_->SetActiveControl(form_->Kekka);
+    form_->Kekka->SelectAll();
+    application_->ProcessMessages();
+    auto* surface = gdi_.WindowSurface(form_->Kekka->Handle());
+    const platform::Rect text = form_->Kekka->TextRect();
+    const platform::ColorRef highlight = ColorRefOf(clHighlight);
+    EXPECT_EQ(surface->Pixel(text.Left, text.Top), highlight);
+    activation(MessageKind::Deactivate);
+    EXPECT_EQ(surface->Pixel(text.Left, text.Top), ColorRefOf(clTeal));
+    EXPECT_EQ(form_->Kekka->SelLength(), static_cast<std::int32_t>(form_->Kekka->Text().size()));
+    activation(MessageKind::Activate);
+    EXPECT_EQ(surface->Pixel(text.Left, text.Top), highlight);
 }
 
 TEST_F(FormTest, EnterOnTheMemoDoesNotClickTheButton) {

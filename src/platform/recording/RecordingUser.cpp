@@ -140,6 +140,14 @@ WindowHandle RecordingUser::CreateWindow(const CreateWindowParams& params) {
 
 void RecordingUser::DestroyWindow(WindowHandle window) {
     Log("DestroyWindow(" + WindowName(window) + ")");
+    if (Live(window) == nullptr) return;
+    Kill(window);
+    for (std::size_t i = 0; i < windows_.size(); ++i) {
+        if (windows_[i].Alive && windows_[i].Parent == window) DestroyWindow(i + 1);
+    }
+}
+
+void RecordingUser::Kill(WindowHandle window) {
     WindowInfo* info = Live(window);
     if (info == nullptr) return;
     info->Alive = false;
@@ -149,9 +157,23 @@ void RecordingUser::DestroyWindow(WindowHandle window) {
     for (Owned& owned : selections_) {
         if (owned.Owner == window) owned = Owned{};
     }
-    for (std::size_t i = 0; i < windows_.size(); ++i) {
-        if (windows_[i].Alive && windows_[i].Parent == window) DestroyWindow(i + 1);
+}
+
+// The children die with their parent without a call of their own, as on a
+// display server.
+void RecordingUser::DestroyByOtherProgram(WindowHandle window) {
+    if (Live(window) == nullptr) return;
+    std::vector<WindowHandle> doomed{window};
+    for (std::size_t k = 0; k < doomed.size(); ++k) {
+        for (std::size_t i = 0; i < windows_.size(); ++i) {
+            if (windows_[i].Alive && windows_[i].Parent == doomed[k]) doomed.push_back(i + 1);
+        }
     }
+    for (WindowHandle w : doomed) Kill(w);
+    Message m;
+    m.Window = window;
+    m.Kind = MessageKind::Destroyed;
+    Post(m);
 }
 
 void RecordingUser::ShowWindow(WindowHandle window, bool visible) {
@@ -311,6 +333,11 @@ int RecordingUser::GetSystemMetrics(int index) {
     Log("GetSystemMetrics(" + std::to_string(index) + ")");
     auto it = metrics_.find(index);
     return it != metrics_.end() ? it->second : 0;
+}
+
+bool RecordingUser::IsWindow(WindowHandle window) {
+    Log("IsWindow(" + WindowName(window) + ")");
+    return Live(window) != nullptr;
 }
 
 void RecordingUser::SetConnectionLostHandler(ConnectionLostHandler handler) {

@@ -63,6 +63,9 @@ public:
     const std::string& SelectionText(Selection which) const { return selections_[Index(which)].Text; }
     WindowHandle SelectionOwner(Selection which) const { return selections_[Index(which)].Owner; }
     void SetSystemMetric(int index, int value) { metrics_[index] = value; }
+    // Another program destroys a top-level window: it and its children die
+    // now, and a Destroyed message waits in the queue.
+    void DestroyByOtherProgram(WindowHandle window);
 
     void ClearLog() { log_.clear(); }
     const std::vector<std::string>& Calls() const { return log_; }
@@ -88,6 +91,7 @@ public:
     void SetSelectionText(WindowHandle owner, Selection which, std::string_view utf8,
                           std::uint32_t time) override;
     int GetSystemMetrics(int index) override;
+    bool IsWindow(WindowHandle window) override;
     void SetConnectionLostHandler(ConnectionLostHandler handler) override;
     ConnectionLostHandler ConnectionLost() const { return connectionLost_; }
 
@@ -102,6 +106,7 @@ private:
     void InvalidateAll(WindowHandle window, bool withChildren);
     void Invalidate(WindowHandle window, const Rect& area);
     void FocusTo(WindowHandle window);
+    void Kill(WindowHandle window);
     void Register(WindowHandle window);
     void RegisterResized();
     void Log(std::string text) { log_.push_back(std::move(text)); }

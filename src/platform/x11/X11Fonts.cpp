@@ -16,11 +16,18 @@ namespace qmk::platform::x11 {
 
 namespace {
 
-// Faces whose metrics match the Japanese system fonts closely (an em-high
-// cell, half-width Latin in the fixed-pitch one), then any Japanese face,
-// so that Japanese text shows whatever is installed.
-const char* const ProportionalSubstitutes[] = {"IPAPGothic", "IPA Pゴシック", "IPA P Gothic"};
-const char* const FixedSubstitutes[] = {"IPAGothic", "IPAゴシック", "IPA Gothic"};
+// Faces whose metrics match the Japanese system fonts, then any Japanese
+// face, so that Japanese text shows whatever is installed. The Ume Gothic
+// pair was chosen by measuring every text of the main window in the
+// Japanese faces Debian packages, at 96 and 120 pixels per inch: its
+// texts take exactly the sizes the window was laid out for at 96 (an
+// em-high cell, and Latin letters as narrow as the design's, so
+// "S3 868 2MB 65K Col." ends before the panel), and at 120 no label
+// reaches another control. The IPA Gothic pair, also em-high but with
+// broader Latin letters, comes next.
+const char* const ProportionalSubstitutes[] = {"Ume P Gothic", "IPAPGothic", "IPA Pゴシック",
+                                               "IPA P Gothic"};
+const char* const FixedSubstitutes[] = {"Ume Gothic", "IPAGothic", "IPAゴシック", "IPA Gothic"};
 const char* const JapaneseFallbacks[] = {"Noto Sans CJK JP", "Noto Sans JP", "VL PGothic",
                                          "VL Gothic", "TakaoPGothic", "TakaoGothic",
                                          "Droid Sans Fallback"};

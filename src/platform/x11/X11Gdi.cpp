@@ -11,6 +11,7 @@
 #include <X11/Xft/Xft.h>
 
 #include "platform/SystemColors.h"
+#include "platform/x11/X11ErrorTrap.h"
 
 namespace qmk::platform::x11 {
 
@@ -110,41 +111,6 @@ XRectangle ToXRectangle(const Rect& r) {
     return x;
 }
 
-// Catches the X errors of the requests made while it lives (the calls it
-// guards are round trips, so their errors have arrived by the time it
-// ends); errors of earlier requests go on to the handler that was set.
-class ErrorTrap {
-public:
-    explicit ErrorTrap(Display* display)
-        : serial_(NextRequest(display)), outer_(active_) {
-        previous_ = XSetErrorHandler(&Handle);
-        active_ = this;
-    }
-    ~ErrorTrap() {
-        XSetErrorHandler(previous_);
-        active_ = outer_;
-    }
-    ErrorTrap(const ErrorTrap&) = delete;
-    ErrorTrap& operator=(const ErrorTrap&) = delete;
-    bool Failed() const { return failed_; }
-
-private:
-    static int Handle(Display* display, XErrorEvent* error) {
-        ErrorTrap* trap = active_;
-        if (trap != nullptr && error->serial >= trap->serial_) {
-            trap->failed_ = true;
-            return 0;
-        }
-        return trap != nullptr && trap->previous_ != nullptr ? trap->previous_(display, error) : 0;
-    }
-
-    static inline ErrorTrap* active_ = nullptr;
-    unsigned long serial_;
-    ErrorTrap* outer_;
-    XErrorHandler previous_ = nullptr;
-    bool failed_ = false;
-};
-
 }  // namespace
 
 struct X11Gdi::ObjectRecord {
@@ -241,6 +207,41 @@ X11Gdi::DcRecord* AsDc(DcHandle dc) { return reinterpret_cast<X11Gdi::DcRecord*>
 template <typename T>
 ObjectHandle AsHandle(T* record) {
     return reinterpret_cast<ObjectHandle>(static_cast<X11Gdi::ObjectRecord*>(record));
+}
+
+// One block copy in device coordinates, as the protocol takes it.
+struct CopyArea {
+    int SourceX = 0, SourceY = 0;
+    unsigned Width = 0, Height = 0;
+    int X = 0, Y = 0;
+};
+
+// The protocol carries positions in 16 bits, so a copy to (65536, 65536)
+// would land at (0, 0). The copy is cut, in 64-bit arithmetic, to what the
+// destination shows (its surface and clip) and what the source surface
+// holds; what is left fits the protocol. False when nothing is left.
+bool ClipCopy(const X11Gdi::DcRecord& d, const X11Gdi::DcRecord& s, std::int64_t x,
+              std::int64_t y, std::int64_t width, std::int64_t height, std::int64_t sourceX,
+              std::int64_t sourceY, CopyArea& area) {
+    const std::int64_t visibleLeft = d.VisibleLeft, visibleTop = d.VisibleTop;
+    const std::int64_t visibleRight = visibleLeft + d.VisibleWidth;
+    const std::int64_t visibleBottom = visibleTop + d.VisibleHeight;
+    const std::int64_t first = std::max<std::int64_t>(
+        {0, visibleLeft - x, static_cast<std::int64_t>(s.Surface.Left) - sourceX});
+    const std::int64_t last = std::min<std::int64_t>(
+        {width, visibleRight - x, static_cast<std::int64_t>(s.Surface.Right) - sourceX});
+    const std::int64_t top = std::max<std::int64_t>(
+        {0, visibleTop - y, static_cast<std::int64_t>(s.Surface.Top) - sourceY});
+    const std::int64_t bottom = std::min<std::int64_t>(
+        {height, visibleBottom - y, static_cast<std::int64_t>(s.Surface.Bottom) - sourceY});
+    if (last <= first || bottom <= top) return false;
+    area.X = static_cast<int>(x + first);
+    area.Y = static_cast<int>(y + top);
+    area.SourceX = static_cast<int>(sourceX + first);
+    area.SourceY = static_cast<int>(sourceY + top);
+    area.Width = static_cast<unsigned>(last - first);
+    area.Height = static_cast<unsigned>(bottom - top);
+    return true;
 }
 
 LogFont StockFontRequest(bool fixed) {
@@ -358,6 +359,12 @@ void X11Gdi::MakeGc(DcRecord& dc) {
     if (dc.Clipped) ApplyClip(dc);
 }
 
+void X11Gdi::DiscardNewDc(DcRecord* dc) {
+    if (dc->Gc != nullptr) XFreeGC(dpy_, dc->Gc);
+    dcs_.erase(dc);
+    delete dc;
+}
+
 void X11Gdi::FreeDc(DcRecord* dc) {
     if (dc->Bitmap != nullptr) --dc->Bitmap->Selections;
     --dc->Pen->Selections;
@@ -389,19 +396,26 @@ DcHandle X11Gdi::GetDC(WindowHandle window) {
         dc = NewDc(ScreenDc, 0, display_.Root(), display_.Depth(), display_.ScreenWidth(),
                    display_.ScreenHeight());
     } else {
+        // The GC is made before the geometry is asked, so the one round
+        // trip of the question also brings any error of the GC's creation.
+        ErrorTrap trap(dpy_);
+        dc = NewDc(WindowDc, static_cast<Window>(window), static_cast<Window>(window),
+                   display_.Depth(), 0, 0);
         Window root = 0;
         int x = 0, y = 0;
         unsigned width = 0, height = 0, border = 0, depth = 0;
-        {
-            ErrorTrap trap(dpy_);
-            if (!XGetGeometry(dpy_, static_cast<Window>(window), &root, &x, &y, &width, &height,
-                              &border, &depth) ||
-                trap.Failed())
-                return 0;
+        if (!XGetGeometry(dpy_, static_cast<Window>(window), &root, &x, &y, &width, &height,
+                          &border, &depth) ||
+            trap.Failed()) {
+            DiscardNewDc(dc);
+            trap.Sync();
+            return 0;
         }
-        dc = NewDc(WindowDc, static_cast<Window>(window), static_cast<Window>(window),
-                   static_cast<int>(depth), static_cast<std::int32_t>(width),
-                   static_cast<std::int32_t>(height));
+        dc->Depth = static_cast<int>(depth);
+        dc->GcDepth = dc->Depth;
+        dc->Format = FormatOf(dc->Depth);
+        dc->Surface = {0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+        dc->UpdateVisible();
     }
     ++dc->Pen->Selections;
     ++dc->Brush->Selections;
@@ -419,7 +433,17 @@ int X11Gdi::ReleaseDC(WindowHandle window, DcHandle dc) {
 }
 
 DcHandle X11Gdi::CreateCompatibleDC(DcHandle) {
-    DcRecord* dc = NewDc(MemoryDc, 0, stockBitmap_->Id, stockBitmap_->Depth, 1, 1);
+    DcRecord* dc = nullptr;
+    {
+        // A server out of memory refuses the GC; the caller is told by a 0.
+        ErrorTrap trap(dpy_);
+        dc = NewDc(MemoryDc, 0, stockBitmap_->Id, stockBitmap_->Depth, 1, 1);
+        if (trap.Sync()) {
+            DiscardNewDc(dc);
+            trap.Sync();
+            return 0;
+        }
+    }
     dc->Bitmap = stockBitmap_.get();
     ++dc->Bitmap->Selections;
     ++dc->Pen->Selections;
@@ -438,6 +462,16 @@ bool X11Gdi::DeleteDC(DcHandle dc) {
 // ---------------------------------------------------------------------------
 // Objects
 
+// The server makes a pixmap only when it has the memory for it; without
+// the round trip a refused one would surface later as an error of some
+// drawing request, and the caller would draw into nothing.
+Pixmap X11Gdi::NewPixmap(std::int32_t width, std::int32_t height, int depth) {
+    ErrorTrap trap(dpy_);
+    const Pixmap pixmap = XCreatePixmap(dpy_, display_.Root(), static_cast<unsigned>(width),
+                                        static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    return trap.Sync() ? 0 : pixmap;
+}
+
 ObjectHandle X11Gdi::CreateCompatibleBitmap(DcHandle dc, std::int32_t width, std::int32_t height) {
     if (width < 0 || height < 0 || width > MaxBitmapSide || height > MaxBitmapSide) return 0;
     int depth = display_.Depth();
@@ -448,8 +482,7 @@ ObjectHandle X11Gdi::CreateCompatibleBitmap(DcHandle dc, std::int32_t width, std
     // An empty request still gets a bitmap, of one pixel, as it always has.
     const std::int32_t w = std::max(width, 1), h = std::max(height, 1);
     auto bitmap = std::make_unique<BitmapRecord>();
-    bitmap->Id = XCreatePixmap(dpy_, display_.Root(), static_cast<unsigned>(w),
-                               static_cast<unsigned>(h), static_cast<unsigned>(depth));
+    bitmap->Id = NewPixmap(w, h, depth);
     if (bitmap->Id == 0) return 0;
     bitmap->Width = w;
     bitmap->Height = h;
@@ -464,8 +497,7 @@ ObjectHandle X11Gdi::CreateBitmap(std::int32_t width, std::int32_t height, std::
     const bool mono = planes * bitsPerPixel == 1;
     const int depth = mono ? 1 : display_.Depth();
     auto bitmap = std::make_unique<BitmapRecord>();
-    bitmap->Id = XCreatePixmap(dpy_, display_.Root(), static_cast<unsigned>(width),
-                               static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    bitmap->Id = NewPixmap(width, height, depth);
     if (bitmap->Id == 0) return 0;
     bitmap->Width = width;
     bitmap->Height = height;
@@ -779,9 +811,13 @@ bool X11Gdi::StretchBlt(DcHandle dest, std::int32_t x, std::int32_t y, std::int3
         const DcRecord& s = *AsDc(source);
         if (s.Depth == d.Depth) {
             ApplyFunction(d, GXcopy);
-            XCopyArea(dpy_, s.Target, d.Target, d.Gc, sourceX + s.Origin.X, sourceY + s.Origin.Y,
-                      static_cast<unsigned>(width), static_cast<unsigned>(height),
-                      x + d.Origin.X, y + d.Origin.Y);
+            CopyArea area;
+            if (ClipCopy(d, s, std::int64_t{x} + d.Origin.X, std::int64_t{y} + d.Origin.Y, width,
+                         height, std::int64_t{sourceX} + s.Origin.X,
+                         std::int64_t{sourceY} + s.Origin.Y, area)) {
+                XCopyArea(dpy_, s.Target, d.Target, d.Gc, area.SourceX, area.SourceY, area.Width,
+                          area.Height, area.X, area.Y);
+            }
             return true;
         }
     }
@@ -790,19 +826,37 @@ bool X11Gdi::StretchBlt(DcHandle dest, std::int32_t x, std::int32_t y, std::int3
     DcRecord& s = *AsDc(source);
     int function = FunctionOfSourceRop(rop);
     if (function < 0) function = GXcopy;
-    const int dx = x + d.Origin.X, dy = y + d.Origin.Y;
-    const int sx = sourceX + s.Origin.X, sy = sourceY + s.Origin.Y;
+    const std::int64_t dx = std::int64_t{x} + d.Origin.X, dy = std::int64_t{y} + d.Origin.Y;
+    const std::int64_t sx = std::int64_t{sourceX} + s.Origin.X;
+    const std::int64_t sy = std::int64_t{sourceY} + s.Origin.Y;
     if (width == sourceWidth && height == sourceHeight) {
         if (width <= 0 || height <= 0) return width == 0 || height == 0;
-        if (s.Depth == d.Depth) {
+        if (s.Depth == d.Depth || s.Depth == 1) {
+            CopyArea area;
+            if (!ClipCopy(d, s, dx, dy, width, height, sx, sy, area)) return true;
+            if (s.Depth == 1) {
+                return CopyPlane(d, area.X, area.Y, static_cast<int>(area.Width),
+                                 static_cast<int>(area.Height), s, area.SourceX, area.SourceY,
+                                 function);
+            }
             ApplyFunction(d, function);
-            XCopyArea(dpy_, s.Target, d.Target, d.Gc, sx, sy, static_cast<unsigned>(width),
-                      static_cast<unsigned>(height), dx, dy);
+            XCopyArea(dpy_, s.Target, d.Target, d.Gc, area.SourceX, area.SourceY, area.Width,
+                      area.Height, area.X, area.Y);
             return true;
         }
-        if (s.Depth == 1) return CopyPlane(d, dx, dy, width, height, s, sx, sy, function);
     }
-    return StretchSlow(d, dx, dy, width, height, s, sx, sy, sourceWidth, sourceHeight, function);
+    // A stretch reads the source through the client; one that lands wholly
+    // outside the destination's 32-bit range of pixels changes nothing.
+    const std::int64_t left = std::min(dx, dx + width), top = std::min(dy, dy + height);
+    const std::int64_t span = std::abs(std::int64_t{width}), rows = std::abs(std::int64_t{height});
+    if (left >= d.Surface.Right || top >= d.Surface.Bottom || left + span <= d.Surface.Left ||
+        top + rows <= d.Surface.Top || sx < INT_MIN || sx > INT_MAX || sy < INT_MIN ||
+        sy > INT_MAX || dx < INT_MIN || dx > INT_MAX || dy < INT_MIN || dy > INT_MAX) {
+        return true;
+    }
+    return StretchSlow(d, static_cast<int>(dx), static_cast<int>(dy), width, height, s,
+                       static_cast<int>(sx), static_cast<int>(sy), sourceWidth, sourceHeight,
+                       function);
 }
 
 // A 1-bit source onto a colour surface: white source pixels take the

@@ -123,6 +123,10 @@ private:
     DcRecord* NewDc(int kind, Window window, Drawable target, int depth, std::int32_t width,
                     std::int32_t height);
     void FreeDc(DcRecord* dc);
+    // Frees a record that NewDc made but that was never handed out.
+    void DiscardNewDc(DcRecord* dc);
+    // 0 when the server cannot make it.
+    Pixmap NewPixmap(std::int32_t width, std::int32_t height, int depth);
     void FreeObject(ObjectRecord* object);
     bool IsLiveDc(DcHandle dc) const;
     ObjectRecord* LiveObject(ObjectHandle object) const;

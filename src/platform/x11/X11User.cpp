@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -16,6 +17,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "platform/x11/X11ErrorTrap.h"
 #include "platform/x11/X11Keys.h"
 
 namespace qmk::platform::x11 {
@@ -140,6 +142,20 @@ constexpr long TopLevelEvents = ExposureMask | KeyPressMask | KeyReleaseMask | B
 // which holds the focus, so the framework sees every key there.
 constexpr long ChildEvents = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
 
+// A UTF-8 name and its plain twin for window managers that read only the
+// ICCCM property: STRING when the text is ASCII, otherwise UTF8_STRING,
+// which they widely accept.
+void SetNameProperties(Display* dpy, Window window, Atom utf8Property, Atom plainProperty,
+                       Atom utf8String, std::string_view cp932) {
+    std::string utf8 = Cp932ToUtf8(cp932);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const int length = static_cast<int>(utf8.size());
+    XChangeProperty(dpy, window, utf8Property, utf8String, 8, PropModeReplace, bytes, length);
+    const bool ascii = utf8.size() == cp932.size();
+    XChangeProperty(dpy, window, plainProperty, ascii ? XA_STRING : utf8String, 8, PropModeReplace,
+                    bytes, length);
+}
+
 // _MOTIF_WM_HINTS fields.
 constexpr long MwmHintsFunctions = 1, MwmHintsDecorations = 2;
 constexpr long MwmFuncMove = 4, MwmFuncClose = 32;
@@ -152,6 +168,7 @@ X11User::X11User(X11Display& display) : display_(display), dpy_(display.Dpy()) {
     wmDeleteWindow_ = display_.InternAtom("WM_DELETE_WINDOW");
     wmClientLeader_ = display_.InternAtom("WM_CLIENT_LEADER");
     netWmName_ = display_.InternAtom("_NET_WM_NAME");
+    netWmIconName_ = display_.InternAtom("_NET_WM_ICON_NAME");
     netWmIcon_ = display_.InternAtom("_NET_WM_ICON");
     netWmPid_ = display_.InternAtom("_NET_WM_PID");
     netWmWindowType_ = display_.InternAtom("_NET_WM_WINDOW_TYPE");
@@ -160,6 +177,10 @@ X11User::X11User(X11Display& display) : display_(display), dpy_(display.Dpy()) {
     netWmState_ = display_.InternAtom("_NET_WM_STATE");
     netWmStateModal_ = display_.InternAtom("_NET_WM_STATE_MODAL");
     netActiveWindow_ = display_.InternAtom("_NET_ACTIVE_WINDOW");
+    netSupported_ = display_.InternAtom("_NET_SUPPORTED");
+    netSupportingWmCheck_ = display_.InternAtom("_NET_SUPPORTING_WM_CHECK");
+    netRequestFrameExtents_ = display_.InternAtom("_NET_REQUEST_FRAME_EXTENTS");
+    netFrameExtents_ = display_.InternAtom("_NET_FRAME_EXTENTS");
     motifWmHints_ = display_.InternAtom("_MOTIF_WM_HINTS");
     utf8String_ = display_.InternAtom("UTF8_STRING");
     targets_ = display_.InternAtom("TARGETS");
@@ -199,11 +220,17 @@ WindowHandle X11User::CreateWindow(const CreateWindowParams& params) {
     attributes.colormap = display_.ColormapOf();
     const unsigned long mask = CWBackPixel | CWEventMask | CWColormap;
 
-    Window window = XCreateWindow(dpy_, parent, params.X, params.Y,
-                                  static_cast<unsigned>(std::max(params.Width, 1)),
-                                  static_cast<unsigned>(std::max(params.Height, 1)), 0,
-                                  display_.Depth(), InputOutput, display_.VisualOf(), mask,
-                                  &attributes);
+    Window window = 0;
+    {
+        // A server out of memory refuses the window; the caller is told by a 0.
+        ErrorTrap trap(dpy_);
+        window = XCreateWindow(dpy_, parent, params.X, params.Y,
+                               static_cast<unsigned>(std::max(params.Width, 1)),
+                               static_cast<unsigned>(std::max(params.Height, 1)), 0,
+                               display_.Depth(), InputOutput, display_.VisualOf(), mask,
+                               &attributes);
+        if (trap.Sync()) return 0;
+    }
     WindowRecord record;
     record.Parent = child ? parent : 0;
     record.Style = params.Style;
@@ -235,6 +262,13 @@ void X11User::SetTopLevelProperties(Window window, const CreateWindowParams& par
     classHint.res_class = const_cast<char*>(ResClass);
     XSetClassHint(dpy_, window, &classHint);
     SetTitleProperties(window, params.Title);
+    // Task lists and icons name the program by its title, held by the
+    // group's leader, not by each window's long caption.
+    if (leader) {
+        SetIconNameProperties(window, params.Title);
+    } else if (const WindowRecord* group = Find(record.Leader)) {
+        SetIconNameProperties(window, group->Text);
+    }
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) {
@@ -275,22 +309,31 @@ void X11User::SetTopLevelProperties(Window window, const CreateWindowParams& par
         XChangeProperty(dpy_, window, netWmState_, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char*>(&state), 1);
     }
-    if ((params.Style & ws::DialogFrame) != 0) {
-        long motif[5] = {MwmHintsFunctions | MwmHintsDecorations, MwmFuncMove | MwmFuncClose,
-                         MwmDecorBorder | MwmDecorTitle | MwmDecorMenu, 0, 0};
-        XChangeProperty(dpy_, window, motifWmHints_, motifWmHints_, 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(motif), 5);
-    }
+    if ((params.Style & ws::DialogFrame) != 0) SetDialogFrameHints(window);
+}
+
+void X11User::SetDialogFrameHints(Window window) {
+    long motif[5] = {MwmHintsFunctions | MwmHintsDecorations, MwmFuncMove | MwmFuncClose,
+                     MwmDecorBorder | MwmDecorTitle | MwmDecorMenu, 0, 0};
+    XChangeProperty(dpy_, window, motifWmHints_, motifWmHints_, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(motif), 5);
 }
 
 // The window lands where the program places it (US/P position), and a
-// dialog frame cannot be resized: minimum = maximum = size.
+// dialog frame cannot be resized: minimum = maximum = size. The program
+// places the client area inside the frame it was told of, so with a known
+// frame the client stays where asked (static gravity); otherwise the frame
+// goes there, which keeps its title bar on the screen.
 void X11User::SetSizeHints(Window window, const WindowRecord& record, int x, int y) {
     XSizeHints* hints = XAllocSizeHints();
     if (hints == nullptr) return;
     hints->flags = USPosition | PPosition | USSize | PSize;
     hints->x = x;
     hints->y = y;
+    if (frame_.has_value() && !frame_->Empty()) {
+        hints->flags |= PWinGravity;
+        hints->win_gravity = StaticGravity;
+    }
     hints->width = std::max(record.Width, 1);
     hints->height = std::max(record.Height, 1);
     if ((record.Style & ws::DialogFrame) != 0) {
@@ -303,15 +346,11 @@ void X11User::SetSizeHints(Window window, const WindowRecord& record, int x, int
 }
 
 void X11User::SetTitleProperties(Window window, std::string_view cp932) {
-    std::string utf8 = Cp932ToUtf8(cp932);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    const int length = static_cast<int>(utf8.size());
-    XChangeProperty(dpy_, window, netWmName_, utf8String_, 8, PropModeReplace, bytes, length);
-    // WM_NAME for window managers without _NET_WM_NAME: plain STRING when
-    // the title is ASCII, otherwise UTF8_STRING, which they widely accept.
-    const bool ascii = utf8.size() == cp932.size();
-    XChangeProperty(dpy_, window, XA_WM_NAME, ascii ? XA_STRING : utf8String_, 8, PropModeReplace,
-                    bytes, length);
+    SetNameProperties(dpy_, window, netWmName_, XA_WM_NAME, utf8String_, cp932);
+}
+
+void X11User::SetIconNameProperties(Window window, std::string_view cp932) {
+    SetNameProperties(dpy_, window, netWmIconName_, XA_WM_ICON_NAME, utf8String_, cp932);
 }
 
 // X has no empty windows; a window of width or height 0 stays unmapped
@@ -337,6 +376,7 @@ void X11User::ForgetWindow(Window window) {
     for (Window c : children) ForgetWindow(c);
     windows_.erase(window);
     exposed_.erase(window);
+    invalid_.erase(window);
     for (auto& owned : selections_) {
         if (owned.Owner == window) owned = OwnedSelection{};
     }
@@ -379,6 +419,11 @@ void X11User::SetWindowText(WindowHandle window, std::string_view text) {
     if (record == nullptr) return;
     record->Text = std::string(text);
     if (record->Parent == 0) SetTitleProperties(id, text);
+    if ((record->Style & ws::ClientLeader) == 0) return;
+    // The application's title: the name of every window of its group.
+    for (auto& [member, info] : windows_) {
+        if (info.Leader == id) SetIconNameProperties(member, text);
+    }
 }
 
 std::string X11User::GetWindowText(WindowHandle window) {
@@ -401,16 +446,50 @@ void X11User::SetWindowIcon(WindowHandle window, std::int32_t width, std::int32_
                     reinterpret_cast<unsigned char*>(data.data()), static_cast<int>(data.size()));
 }
 
+// The area keeps its pixels until the paint: clearing it now (XClearArea
+// with exposures) would blank a control for as long as the program is busy
+// before it takes the next message, such as the start button for a whole
+// run. Every control paints all of its area, so nothing is erased then either.
 void X11User::InvalidateRect(WindowHandle window, const Rect* area) {
     auto id = static_cast<Window>(window);
-    if (Find(id) == nullptr) return;
-    if (area == nullptr) {
-        XClearArea(dpy_, id, 0, 0, 0, 0, True);  // 0 x 0 means the whole window
-        return;
+    WindowRecord* record = Find(id);
+    if (record == nullptr) return;
+    Rect clipped{0, 0, record->Width, record->Height};
+    if (area != nullptr) {
+        clipped = {std::max(area->Left, 0), std::max(area->Top, 0),
+                   std::min(area->Right, record->Width), std::min(area->Bottom, record->Height)};
     }
-    if (area->Right <= area->Left || area->Bottom <= area->Top) return;
-    XClearArea(dpy_, id, area->Left, area->Top, static_cast<unsigned>(area->Right - area->Left),
-               static_cast<unsigned>(area->Bottom - area->Top), True);
+    if (clipped.Right <= clipped.Left || clipped.Bottom <= clipped.Top) return;
+    auto pending = invalid_.find(id);
+    if (pending == invalid_.end()) invalid_.emplace(id, clipped);
+    else pending->second = Union(pending->second, clipped);
+}
+
+// Shown on the screen: mapped with its parents up to a mapped top-level window.
+bool X11User::Viewable(Window window) {
+    for (WindowRecord* record = Find(window); record != nullptr; record = Find(record->Parent)) {
+        if (!record->Visible || record->Width <= 0 || record->Height <= 0) return false;
+        if (record->Parent == 0) return IsTopLevel(*record) && record->Mapped;
+    }
+    return false;
+}
+
+// A window that is not on the screen gets its whole area exposed when it
+// shows, so what was invalidated meanwhile is dropped.
+bool X11User::TakeInvalidated(Message& message) {
+    while (!invalid_.empty()) {
+        auto first = invalid_.begin();
+        const Window window = first->first;
+        const Rect area = first->second;
+        invalid_.erase(first);
+        if (!Viewable(window)) continue;
+        message = Message{};
+        message.Window = window;
+        message.Kind = MessageKind::Paint;
+        message.Area = area;
+        return true;
+    }
+    return false;
 }
 
 void X11User::Activate(WindowHandle window) {
@@ -439,6 +518,8 @@ void X11User::ApplyFocus(Window window, WindowRecord& record) {
     XSetInputFocus(dpy_, window, RevertToParent, CurrentTime);
 }
 
+// Invalidated areas are painted only when nothing else waits, as paint
+// messages are made on demand on the platform the framework follows.
 bool X11User::PeekMessage(Message& message) {
     while (XPending(dpy_) > 0) {
         XEvent event;
@@ -446,11 +527,12 @@ bool X11User::PeekMessage(Message& message) {
         message = Message{};
         if (Translate(event, message)) return true;
     }
-    return false;
+    return TakeInvalidated(message);
 }
 
 void X11User::WaitMessage() {
     XFlush(dpy_);
+    if (!invalid_.empty()) return;
     // Events Xlib has already read from the socket would not wake poll().
     if (XQLength(dpy_) > 0 || XPending(dpy_) > 0) return;
     pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
@@ -475,6 +557,11 @@ bool X11User::Translate(XEvent& event, Message& message) {
         if (e.count > 0) {
             exposed_[e.window] = area;
             return false;
+        }
+        // One paint covers what the program invalidated there too.
+        if (auto invalid = invalid_.find(e.window); invalid != invalid_.end()) {
+            area = Union(area, invalid->second);
+            invalid_.erase(invalid);
         }
         message.Window = e.window;
         message.Kind = MessageKind::Paint;
@@ -543,6 +630,17 @@ bool X11User::Translate(XEvent& event, Message& message) {
         WindowRecord* record = Find(event.xunmap.window);
         if (record != nullptr) record->Mapped = false;
         return false;
+    }
+    case DestroyNotify: {
+        // Windows we destroy ourselves are forgotten at once, so a window
+        // still known here was destroyed by another program.
+        const Window window = event.xdestroywindow.window;
+        const WindowRecord* record = Find(window);
+        if (record == nullptr || record->Parent != 0) return false;
+        ForgetWindow(window);
+        message.Window = window;
+        message.Kind = MessageKind::Destroyed;
+        return true;
     }
     case ClientMessage: {
         const XClientMessageEvent& e = event.xclient;
@@ -716,15 +814,149 @@ int X11User::GetSystemMetrics(int index) {
     case metric::CxEdge:
     case metric::CyEdge:
         return 2;
-    // A window manager's frame is unknown before mapping, and without one
-    // the outer size is the client size.
+    // The dialog frame is the window manager's: the same width left and
+    // right, the title bar above. Without a window manager, or with one
+    // that does not tell, the outer size is the client size.
+    case metric::CxDlgFrame:
+        return WindowManagerFrame().Left;
+    case metric::CyDlgFrame:
+        return WindowManagerFrame().Bottom;
+    case metric::CyCaption:
+        return std::max(0, WindowManagerFrame().Top - WindowManagerFrame().Bottom);
     default:
         return 0;
     }
 }
 
+const X11User::FrameExtents& X11User::WindowManagerFrame() {
+    if (!frame_) frame_ = AskForFrameExtents();
+    return *frame_;
+}
+
+// A window manager names itself on a window of its own, which names itself
+// too; a stale property left by one that has gone does not.
+bool X11User::WindowManagerSupports(Atom feature) {
+    auto readAtoms = [this](Window window, Atom property, Atom type) {
+        std::vector<long> values;
+        Atom actual = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(dpy_, window, property, 0, 4096, False, type, &actual, &format,
+                               &count, &after, &data) == Success &&
+            data != nullptr) {
+            if (actual == type && format == 32) {
+                const auto* items = reinterpret_cast<const long*>(data);
+                values.assign(items, items + count);
+            }
+            XFree(data);
+        }
+        return values;
+    };
+    const std::vector<long> check = readAtoms(display_.Root(), netSupportingWmCheck_, XA_WINDOW);
+    if (check.size() != 1) return false;
+    const auto wm = static_cast<Window>(check[0]);
+    // The named window may be gone: its BadWindow is one of those that mean nothing.
+    const std::vector<long> self = readAtoms(wm, netSupportingWmCheck_, XA_WINDOW);
+    if (self.size() != 1 || static_cast<Window>(self[0]) != wm) return false;
+    const std::vector<long> supported = readAtoms(display_.Root(), netSupported_, XA_ATOM);
+    return std::find(supported.begin(), supported.end(), static_cast<long>(feature)) !=
+           supported.end();
+}
+
+namespace {
+
+struct PropertyWanted {
+    Window Of;
+    Atom Name;
+};
+
+Bool IsPropertyChange(Display*, XEvent* event, XPointer wanted) {
+    const auto* w = reinterpret_cast<const PropertyWanted*>(wanted);
+    return event->type == PropertyNotify && event->xproperty.window == w->Of &&
+           event->xproperty.atom == w->Name;
+}
+
+// A window manager that says it answers does so at once; one that does
+// not must not hold up the start for long.
+constexpr auto FrameAnswerTime = std::chrono::milliseconds(500);
+
+}  // namespace
+
+// The frame is known before the first window shows: the window manager is
+// asked for the frame it would give an unmapped window with the program's
+// hints (_NET_REQUEST_FRAME_EXTENTS), and answers on that window. Other
+// events stay queued in their order meanwhile.
+X11User::FrameExtents X11User::AskForFrameExtents() {
+    FrameExtents frame;
+    if (!WindowManagerSupports(netRequestFrameExtents_)) return frame;
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    const Window probe = XCreateWindow(dpy_, display_.Root(), 0, 0, 1, 1, 0, CopyFromParent,
+                                       InputOutput, CopyFromParent, CWEventMask, &attributes);
+    long type = static_cast<long>(netWmWindowTypeNormal_);
+    XChangeProperty(dpy_, probe, netWmWindowType_, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&type), 1);
+    SetDialogFrameHints(probe);
+
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = probe;
+    request.xclient.message_type = netRequestFrameExtents_;
+    request.xclient.format = 32;
+    XSendEvent(dpy_, display_.Root(), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &request);
+    XFlush(dpy_);
+
+    PropertyWanted wanted{probe, netFrameExtents_};
+    XEvent answer;
+    bool answered = false;
+    const auto deadline = std::chrono::steady_clock::now() + FrameAnswerTime;
+    while (!(answered = XCheckIfEvent(dpy_, &answer, &IsPropertyChange,
+                                      reinterpret_cast<XPointer>(&wanted)) != 0)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+        poll(&p, 1, static_cast<int>(left.count()));
+    }
+    Atom actual = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (answered &&
+        XGetWindowProperty(dpy_, probe, netFrameExtents_, 0, 4, False, XA_CARDINAL, &actual,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+        if (format == 32 && count == 4) {
+            const auto* v = reinterpret_cast<const long*>(data);
+            const auto width = [](long value) {
+                return static_cast<std::int32_t>(std::clamp(value, 0L, 1000L));
+            };
+            frame = {width(v[0]), width(v[1]), width(v[2]), width(v[3])};
+        }
+        XFree(data);
+    }
+    XDestroyWindow(dpy_, probe);
+    return frame;
+}
+
+// A round trip: the server knows at once what the events tell later. The
+// BadWindow of a window that is gone is one of the errors that mean nothing.
+bool X11User::IsWindow(WindowHandle window) {
+    auto id = static_cast<Window>(window);
+    if (Find(id) == nullptr) return false;
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(dpy_, id, &attributes) != 0;
+}
+
 void X11User::SetConnectionLostHandler(ConnectionLostHandler handler) {
     connectionLostHandler = handler;
+}
+
+void SetProcessConnectionLostHandler(User::ConnectionLostHandler handler) {
+    connectionLostHandler = handler;
+    XSetIOErrorHandler(OnIoError);
 }
 
 }  // namespace qmk::platform::x11

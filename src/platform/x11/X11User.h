@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -51,12 +53,15 @@ public:
                           std::uint32_t time) override;
 
     int GetSystemMetrics(int index) override;
+    bool IsWindow(WindowHandle window) override;
 
     void SetConnectionLostHandler(ConnectionLostHandler handler) override;
 
-    // Program name in WM_CLASS (res_name, res_class).
+    // Program name in WM_CLASS (res_name, res_class). The class is the
+    // application id that names the desktop file, whose StartupWMClass
+    // matches it, so a desktop groups the windows with the menu entry.
     static constexpr const char* ResName = "qmk";
-    static constexpr const char* ResClass = "Qmk";
+    static constexpr const char* ResClass = "org.qmkbench.QMK";
 
 private:
     struct WindowRecord {
@@ -71,6 +76,12 @@ private:
         bool Active = false;
         std::string Text;  // code page 932
     };
+    // The window manager's frame around a window like the program's: the
+    // widths of its left, right, top (with the title bar) and bottom edges.
+    struct FrameExtents {
+        std::int32_t Left = 0, Right = 0, Top = 0, Bottom = 0;
+        bool Empty() const { return Left == 0 && Right == 0 && Top == 0 && Bottom == 0; }
+    };
     struct OwnedSelection {
         Window Owner = 0;
         Time Since = CurrentTime;
@@ -82,11 +93,19 @@ private:
     }
     WindowRecord* Find(Window window);
     void SetTitleProperties(Window window, std::string_view cp932);
+    void SetIconNameProperties(Window window, std::string_view cp932);
     void SetTopLevelProperties(Window window, const CreateWindowParams& params, WindowRecord& record);
     void SetSizeHints(Window window, const WindowRecord& record, int x, int y);
     void UpdateMapping(Window window, WindowRecord& record);
     void ApplyFocus(Window window, WindowRecord& record);
     void ForgetWindow(Window window);
+
+    const FrameExtents& WindowManagerFrame();
+    bool WindowManagerSupports(Atom feature);
+    FrameExtents AskForFrameExtents();
+    void SetDialogFrameHints(Window window);
+    bool Viewable(Window window);
+    bool TakeInvalidated(Message& message);
 
     bool Translate(XEvent& event, Message& message);
     bool TranslateKey(const XKeyEvent& event, Message& message);
@@ -100,15 +119,27 @@ private:
     std::unordered_map<Window, WindowRecord> windows_;
     // Expose events come in runs; a run becomes one Paint of their union.
     std::unordered_map<Window, Rect> exposed_;
+    // Areas the program invalidated, painted once no other message waits;
+    // ordered by window so paints come out in a steady order.
+    std::map<Window, Rect> invalid_;
     OwnedSelection selections_[2];
+    // Asked once, when the framework first needs the frame's size.
+    std::optional<FrameExtents> frame_;
 
-    Atom wmProtocols_, wmDeleteWindow_, wmClientLeader_, netWmName_, netWmIcon_, netWmPid_,
-        netWmWindowType_, netWmWindowTypeDialog_, netWmWindowTypeNormal_, netWmState_,
-        netWmStateModal_, netActiveWindow_, motifWmHints_, utf8String_, targets_, text_,
+    Atom wmProtocols_, wmDeleteWindow_, wmClientLeader_, netWmName_, netWmIconName_, netWmIcon_,
+        netWmPid_, netWmWindowType_, netWmWindowTypeDialog_, netWmWindowTypeNormal_, netWmState_,
+        netWmStateModal_, netActiveWindow_, netSupported_, netSupportingWmCheck_,
+        netRequestFrameExtents_, netFrameExtents_, motifWmHints_, utf8String_, targets_, text_,
         timestamp_, clipboard_;
 
     XErrorHandler previousErrorHandler_ = nullptr;
     XIOErrorHandler previousIoErrorHandler_ = nullptr;
 };
+
+// What happens when any connection of the process to an X server breaks,
+// from the next X call on, whether or not an X11User exists yet: a
+// program sets it before its first connection so that no X call runs
+// under Xlib's default (print and exit). X11User keeps it.
+void SetProcessConnectionLostHandler(User::ConnectionLostHandler handler);
 
 }  // namespace qmk::platform::x11

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -222,6 +224,45 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<GeometryCase>& info) {
         return "Dpi" + std::to_string(info.param.PixelsPerInch);
     });
+
+class LabelRoomTest : public FormX11Test, public ::testing::WithParamInterface<int> {};
+
+// Each label's text, in the font the window got, stays clear of every
+// other control and inside the window, so no text is cut: the substitute
+// font must be no broader than the design's where the layout is tight
+// ("S3 868 2MB 65K Col." ends 4 pixels before the panel at 96 dpi).
+TEST_P(LabelRoomTest, NoLabelsTextReachesAnotherControl) {
+    TQMKForm& form = Start(GetParam());
+    const auto intersects = [](const platform::Rect& a, const platform::Rect& b) {
+        return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+    };
+    std::vector<std::pair<const TControl*, platform::Rect>> areas;
+    for (const TControl* control : form.Controls()) {
+        platform::Rect area = control->BoundsRect();
+        if (const auto* label = dynamic_cast<const TLabel*>(control)) {
+            const platform::Size text = TextExtent(label->Font(), label->Caption());
+            area = {label->Left(), label->Top(), label->Left() + text.Cx, label->Top() + text.Cy};
+            EXPECT_LE(area.Right, form.ClientWidth()) << label->Name();
+            EXPECT_LE(area.Bottom, form.ClientHeight()) << label->Name();
+        }
+        areas.emplace_back(control, area);
+    }
+    for (const auto& [control, area] : areas) {
+        if (dynamic_cast<const TLabel*>(control) == nullptr) continue;
+        for (const auto& [other, otherArea] : areas) {
+            if (other != control) {
+                EXPECT_FALSE(intersects(area, otherArea))
+                    << control->Name() << " (" << area.Left << "-" << area.Right << ", " << area.Top
+                    << "-" << area.Bottom << ") reaches " << other->Name();
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, LabelRoomTest, ::testing::Values(96, 120),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Dpi" + std::to_string(info.param);
+                         });
 
 TEST_F(FormX11Test, ScreenShowsTheColoursOfTheWindow) {
     TQMKForm& form = Start();

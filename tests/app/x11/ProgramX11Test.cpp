@@ -1,8 +1,9 @@
 // The desktop program run as a user runs it, as a child process on the
 // test's private display: it shows its window, closes with exit code 0
-// through the window manager's close request and through Alt+F4, ends
-// cleanly when the display goes away, and without a display says why on
-// standard error and exits with 1.
+// through the window manager's close request and through Alt+F4, says so
+// and exits with 1 when the display goes away, and without a display says
+// why on standard error and exits with 1.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -150,6 +151,58 @@ std::string WaitForWindow(const std::string& display) {
     return lastLine == std::string::npos ? id : id.substr(lastLine + 1);
 }
 
+// Numbers that follow a label in a tool's output ("Absolute upper-left X:  312",
+// "_NET_FRAME_EXTENTS(CARDINAL) = 1, 1, 20, 1").
+std::vector<int> NumbersAfter(const std::string& text, const std::string& label) {
+    std::vector<int> numbers;
+    const std::size_t at = text.find(label);
+    if (at == std::string::npos) return numbers;
+    const std::size_t end = text.find('\n', at);
+    std::istringstream rest(text.substr(at + label.size(), end - at - label.size()));
+    for (std::string item; std::getline(rest, item, ',');) numbers.push_back(std::atoi(item.c_str()));
+    return numbers;
+}
+
+// Openbox, a window manager from Debian, on the display for as long as this lives.
+class WindowManager {
+public:
+    explicit WindowManager(const std::string& display) {
+        const std::string assignment = "DISPLAY=" + display;
+        std::vector<std::string> env{assignment, "HOME=/tmp", "PATH=/usr/bin:/bin"};
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string program = "openbox";
+        char* argv[] = {program.data(), nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid_, "openbox", &actions, nullptr, argv, envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        while (pid_ > 0 && Clock::now() < deadline) {
+            if (Output(assignment + " xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
+                std::string::npos) {
+                running_ = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    ~WindowManager() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+    bool Running() const { return running_; }
+
+private:
+    pid_t pid_ = -1;
+    bool running_ = false;
+};
+
 class ProgramTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -177,12 +230,73 @@ TEST_F(ProgramTest, CloseRequestFromTheWindowManagerEndsWithExitCodeZero) {
     EXPECT_EQ(ReadFile(child_.StderrPath), "");
 }
 
+// The window manager's frame counts in the centring: the outer rectangle,
+// frame and title bar included, is what stands in the middle of the screen.
+TEST_F(ProgramTest, CentredWithTheWindowManagersFrame) {
+    WindowManager manager(Display());
+    ASSERT_TRUE(manager.Running()) << "openbox did not start";
+    child_ = StartProgram(Display().c_str());
+    const std::string window = WaitForWindow(Display());
+    ASSERT_FALSE(window.empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the manager settle it
+    const std::vector<int> frame = NumbersAfter(
+        Output("DISPLAY=" + Display() + " xprop -id " + window + " _NET_FRAME_EXTENTS"), "= ");
+    ASSERT_EQ(frame.size(), 4u);
+    ASSERT_GT(frame[2], 0) << "the window manager gave no title bar";
+    const std::string info = Output("DISPLAY=" + Display() + " xwininfo -id " + window);
+    const std::string root = Output("DISPLAY=" + Display() + " xwininfo -root");
+    const int x = NumbersAfter(info, "Absolute upper-left X:").at(0);
+    const int y = NumbersAfter(info, "Absolute upper-left Y:").at(0);
+    const int width = NumbersAfter(info, "Width:").at(0);
+    const int height = NumbersAfter(info, "Height:").at(0);
+    EXPECT_EQ(width, 400);
+    EXPECT_EQ(height, 152);
+    const int outerWidth = width + frame[0] + frame[1];
+    const int outerHeight = height + frame[2] + frame[3];
+    EXPECT_EQ(x - frame[0], (NumbersAfter(root, "Width:").at(0) - outerWidth) / 2) << info;
+    EXPECT_EQ(y - frame[2], (NumbersAfter(root, "Height:").at(0) - outerHeight) / 2) << info;
+}
+
 TEST_F(ProgramTest, AltF4ClosesTheWindowWithExitCodeZero) {
     child_ = StartProgram(Display().c_str());
     ASSERT_FALSE(WaitForWindow(Display()).empty());
     // The window took the keyboard focus when it showed; the key goes there.
     EXPECT_EQ(std::system(("DISPLAY=" + Display() + " xdotool key alt+F4").c_str()), 0);
     EXPECT_EQ(WaitExit(child_, std::chrono::seconds(10)), 0);
+}
+
+// Task lists show the application's title, not the long caption.
+TEST_F(ProgramTest, TaskListNamesTheProgramByItsTitle) {
+    child_ = StartProgram(Display().c_str());
+    const std::string window = WaitForWindow(Display());
+    ASSERT_FALSE(window.empty());
+    const std::string names =
+        Output("DISPLAY=" + Display() + " xprop -id " + window + " _NET_WM_ICON_NAME WM_ICON_NAME");
+    EXPECT_NE(names.find("_NET_WM_ICON_NAME(UTF8_STRING) = \"QMK1.0\""), std::string::npos) << names;
+    EXPECT_NE(names.find("WM_ICON_NAME(STRING) = \"QMK1.0\""), std::string::npos) << names;
+}
+
+// Another program destroys the window (xdotool windowclose): the program
+// ends as when the window is closed, whether it was idle or in a run, and
+// shows no box for a window that is gone.
+TEST_F(ProgramTest, WindowDestroyedByAnotherProgramEndsItWithExitCodeZero) {
+    for (const bool duringRun : {false, true}) {
+        SCOPED_TRACE(duringRun ? "during a run" : "idle");
+        child_ = StartProgram(Display().c_str());
+        const std::string window = WaitForWindow(Display());
+        ASSERT_FALSE(window.empty());
+        if (duringRun) {
+            ASSERT_EQ(std::system(("DISPLAY=" + Display() + " xdotool key Return").c_str()), 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        }
+        ASSERT_EQ(std::system(("DISPLAY=" + Display() + " xdotool windowclose " + window).c_str()), 0);
+        EXPECT_EQ(WaitExit(child_, std::chrono::seconds(15)), 0);
+        const std::string errors = ReadFile(child_.StderrPath);
+        EXPECT_LE(std::count(errors.begin(), errors.end(), '\n'), duringRun ? 1 : 0) << errors;
+        Kill(child_);
+        ::unlink(child_.StderrPath.c_str());
+        child_ = Child{};
+    }
 }
 
 TEST_F(ProgramTest, WithoutADisplayTheStartFailsWithExitCodeOne) {
@@ -215,15 +329,32 @@ TEST_F(ProgramTest, UnreachableDisplayIsNamedInTheMessage) {
     EXPECT_NE(text.find("\":9999\""), std::string::npos) << text;
 }
 
-TEST_F(ProgramTest, DisplayGoingAwayEndsTheProgramCleanly) {
+TEST_F(ProgramTest, DisplayGoingAwayEndsTheProgramWithOneLineAndStatusOne) {
     platform::XvfbServer server;
     child_ = StartProgram(server.DisplayName().c_str());
     ASSERT_FALSE(WaitForWindow(server.DisplayName()).empty());
     server.Stop();
-    // Like the end of a session: promptly, no crash, nothing on standard
-    // error from the broken connection.
-    EXPECT_EQ(WaitExit(child_, std::chrono::seconds(5)), 0);
-    EXPECT_EQ(ReadFile(child_.StderrPath), "");
+    // Promptly, no crash, and not the status of a window closed by the user.
+    EXPECT_EQ(WaitExit(child_, std::chrono::seconds(5)), 1);
+    EXPECT_EQ(ReadFile(child_.StderrPath), "qmk: lost the connection to the X server\n");
+}
+
+// The desktop matches a window to its menu entry by WM_CLASS; the entry's
+// StartupWMClass and the window's class must be the same text.
+TEST_F(ProgramTest, WindowClassIsTheDesktopEntrysStartupClass) {
+    const std::string entry = ReadFile(std::string(QMK_BINARY_DIR) + "/packaging/org.qmkbench.QMK.desktop");
+    const std::string key = "\nStartupWMClass=";
+    const std::size_t at = entry.find(key);
+    ASSERT_NE(at, std::string::npos) << entry;
+    const std::size_t start = at + key.size();
+    const std::string startupClass = entry.substr(start, entry.find('\n', start) - start);
+    EXPECT_EQ(startupClass, "org.qmkbench.QMK");
+
+    child_ = StartProgram(Display().c_str());
+    const std::string window = WaitForWindow(Display());
+    ASSERT_FALSE(window.empty());
+    EXPECT_EQ(Output("DISPLAY=" + Display() + " xprop -id " + window + " WM_CLASS"),
+              "WM_CLASS(STRING) = \"qmk\", \"" + startupClass + "\"\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Window device contexts of the X11 graphics backend: drawing straight into
 // a control's window with its origin and clip, lines, and the copy of an
 // off-screen bitmap into a bevelled panel.
+#include <cstdint>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -104,6 +105,41 @@ TEST_F(X11GdiWindowTest, CopyIsClippedToThePaintBoxInsideTheBevel) {
                 ASSERT_EQ(pixels[y * PanelWidth + x], expected) << x << "," << y;
             }
         }
+    }
+    FreeMemoryDc(*gdi_, picture);
+}
+
+// The protocol carries positions in 16 bits: without cutting the copy in
+// 32-bit arithmetic first, a copy to (65536, 65536) lands at (0, 0) and one
+// to (65536 - 100, 65536 - 50) at (-100, -50), over the paint box.
+TEST_F(X11GdiWindowTest, FarCopiesDoNotWrapAroundOntoThePaintBox) {
+    const Window panel = MakePanel();
+    auto picture = MakePicture();
+    const struct {
+        std::int32_t X, Y;
+    } positions[] = {{65536, 65536},   {65436, 65486},         {-65536, -65536},
+                     {131072 + 10, 0}, {0, -131072 + 20},      {2147483647, 2147483647},
+                     {-2147483647 - 1, -2147483647 - 1}, {32767, 32767}};
+    const auto untouched = [&] {
+        const auto pixels = ReadBack(panel, PanelWidth, PanelHeight);
+        for (int y = 0; y < PanelHeight; ++y)
+            for (int x = 0; x < PanelWidth; ++x)
+                if (pixels[y * PanelWidth + x] != Bevel(x, y)) return false;
+        return true;
+    };
+    ASSERT_TRUE(untouched());
+    for (const auto& p : positions) {
+        SCOPED_TRACE(std::to_string(p.X) + "," + std::to_string(p.Y));
+        const DcHandle dc = gdi_->GetDC(panel);
+        ASSERT_NE(dc, 0u);
+        gdi_->SetViewportOrgEx(dc, 1, 1, nullptr);
+        gdi_->IntersectClipRect(dc, 0, 0, 87, 95);
+        EXPECT_TRUE(gdi_->StretchBlt(dc, p.X, p.Y, 174, 190, picture.Dc, 0, 0, 174, 190, rop::SrcCopy));
+        // The general path (another raster operation) and a far source too.
+        EXPECT_TRUE(gdi_->BitBlt(dc, p.X, p.Y, 174, 190, picture.Dc, 0, 0, 0x00EE0086u));
+        EXPECT_TRUE(gdi_->BitBlt(dc, 0, 0, 174, 190, picture.Dc, p.X, p.Y, rop::SrcCopy));
+        gdi_->ReleaseDC(panel, dc);
+        EXPECT_TRUE(untouched());
     }
     FreeMemoryDc(*gdi_, picture);
 }

@@ -151,7 +151,7 @@ TEST_F(X11UserTest, ClientLeaderNamesTheProgramAndLeadsItself) {
     XClassHint hint{};
     ASSERT_NE(XGetClassHint(dpy_, leader, &hint), 0);
     EXPECT_STREQ(hint.res_name, "qmk");
-    EXPECT_STREQ(hint.res_class, "Qmk");
+    EXPECT_STREQ(hint.res_class, "org.qmkbench.QMK");
     XFree(hint.res_name);
     XFree(hint.res_class);
     XWindowAttributes attributes;
@@ -167,7 +167,7 @@ TEST_F(X11UserTest, DialogFramePropertiesForTheWindowManager) {
     XClassHint hint{};
     ASSERT_NE(XGetClassHint(dpy_, window, &hint), 0);
     EXPECT_STREQ(hint.res_name, "qmk");
-    EXPECT_STREQ(hint.res_class, "Qmk");
+    EXPECT_STREQ(hint.res_class, "org.qmkbench.QMK");
     XFree(hint.res_name);
     XFree(hint.res_class);
 
@@ -231,6 +231,36 @@ TEST_F(X11UserTest, DialogFramePropertiesForTheWindowManager) {
     EXPECT_EQ(ReadTextProperty(dpy_, window, XA_WM_NAME, &type), "QMK1.0");
     EXPECT_EQ(type, XA_STRING);
     EXPECT_EQ(ReadTextProperty(dpy_, window, display_.InternAtom("_NET_WM_NAME")), "QMK1.0");
+}
+
+// Task lists show a window's icon name: the application's title for every
+// window of its group, following the title when the program changes it.
+TEST_F(X11UserTest, WindowsOfTheGroupAreNamedByTheApplicationTitle) {
+    Window leader = Leader();
+    Window main = TopLevel(leader);
+    Window box = TopLevel(main, ws::DialogFrame | ws::Modal, 200, 100);
+    const Atom netIconName = display_.InternAtom("_NET_WM_ICON_NAME");
+    const Atom utf8 = display_.InternAtom("UTF8_STRING");
+    XSync(dpy_, False);
+    for (Window window : {leader, main, box}) {
+        Atom type = None;
+        EXPECT_EQ(ReadTextProperty(dpy_, window, netIconName, &type), "QMK1.0");
+        EXPECT_EQ(type, utf8);
+        EXPECT_EQ(ReadTextProperty(dpy_, window, XA_WM_ICON_NAME, &type), "QMK1.0");
+        EXPECT_EQ(type, XA_STRING);
+    }
+    // A window's own caption leaves it alone; a new title reaches them all.
+    user_.SetWindowText(main, "caption");
+    user_.SetWindowText(leader, "\x83\x65\x83\x58\x83\x67");  // テスト
+    XSync(dpy_, False);
+    for (Window window : {leader, main, box}) {
+        Atom type = None;
+        EXPECT_EQ(ReadTextProperty(dpy_, window, netIconName), "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88");
+        EXPECT_EQ(ReadTextProperty(dpy_, window, XA_WM_ICON_NAME, &type),
+                  "\xe3\x83\x86\xe3\x82\xb9\xe3\x83\x88");
+        EXPECT_EQ(type, utf8);
+    }
+    EXPECT_EQ(ReadTextProperty(dpy_, main, XA_WM_NAME), "caption");
 }
 
 TEST_F(X11UserTest, ModalBoxStandsAboveItsOwner) {
@@ -311,6 +341,54 @@ TEST_F(X11UserTest, PaintFollowsExposureAndInvalidation) {
     EXPECT_EQ(WaitFor(top, MessageKind::Paint).Area, area);
     user_.InvalidateRect(top, nullptr);
     EXPECT_EQ(WaitFor(top, MessageKind::Paint).Area, (Rect{0, 0, 120, 80}));
+}
+
+unsigned long PixelAt(Display* dpy, Window window, int x, int y) {
+    XImage* image = XGetImage(dpy, window, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return ~0ul;
+    const unsigned long pixel = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return pixel;
+}
+
+TEST_F(X11UserTest, InvalidatedAreaKeepsItsPixelsUntilThePaintAfterOtherMessages) {
+    Window top = TopLevel(Leader(), ws::DialogFrame, 120, 80);
+    user_.ShowWindow(top, true);
+    WaitFor(top, MessageKind::Paint);
+    const unsigned long drawn = display_.PixelFromColorRef(0x00000080);
+    GC gc = XCreateGC(dpy_, top, 0, nullptr);
+    XSetForeground(dpy_, gc, drawn);
+    XFillRectangle(dpy_, top, gc, 0, 0, 120, 80);
+    XFreeGC(dpy_, gc);
+
+    // Two invalidations, then a message that the paint must not overtake.
+    const Rect first{10, 20, 30, 45}, second{25, 40, 200, 60};
+    user_.InvalidateRect(top, &first);
+    user_.InvalidateRect(top, &second);
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = top;
+    e.xclient.message_type = display_.InternAtom("WM_PROTOCOLS");
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = static_cast<long>(display_.InternAtom("WM_DELETE_WINDOW"));
+    XSendEvent(dpy_, top, False, NoEventMask, &e);
+    XSync(dpy_, False);
+    EXPECT_EQ(PixelAt(dpy_, top, 15, 25), drawn) << "invalidating erased the area at once";
+
+    Message m;
+    ASSERT_TRUE(user_.PeekMessage(m));
+    EXPECT_EQ(m.Kind, MessageKind::Close);
+    ASSERT_TRUE(user_.PeekMessage(m));
+    EXPECT_EQ(m.Kind, MessageKind::Paint);
+    EXPECT_EQ(m.Area, (Rect{10, 20, 120, 60}));  // the union, inside the window
+    EXPECT_FALSE(user_.PeekMessage(m));
+    EXPECT_EQ(PixelAt(dpy_, top, 15, 25), drawn);
+
+    // A window that is not on the screen is painted whole when it shows.
+    user_.ShowWindow(top, false);
+    user_.InvalidateRect(top, nullptr);
+    XSync(dpy_, False);
+    while (user_.PeekMessage(m)) EXPECT_NE(m.Kind, MessageKind::Paint);
 }
 
 struct KeyCase {

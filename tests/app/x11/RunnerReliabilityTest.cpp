@@ -1,0 +1,143 @@
+// What was found to hold when the program was tried against hostile
+// surroundings, kept true: servers of every usual format and one without
+// RENDER, no fonts at all, a locale that does not exist, and the X server
+// or the runner's connection killed in either test.
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "RunnerProcess.h"
+#include "platform/posix/XvfbServer.h"
+
+// Last: Xlib defines macros (None, Bool) that the headers above use as names.
+#include <X11/Xlib.h>
+
+namespace qmk::test {
+namespace {
+
+// Two result lines, each with its label and a percentage.
+void ExpectTwoResultLines(const Finished& done) {
+    EXPECT_EQ(done.ExitCode, 0) << done.Err;
+    const std::vector<std::string> lines = Lines(done.Out);
+    ASSERT_EQ(lines.size(), 2u) << done.Out;
+    EXPECT_EQ(lines[0].rfind("ＣＰＵ：", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("ビデオ：", 0), 0u) << lines[1];
+    for (const std::string& line : lines) EXPECT_NE(line.find("%)"), std::string::npos) << line;
+}
+
+struct ServerFormat {
+    const char* Name;
+    int Depth;
+    std::vector<std::string> Arguments;
+};
+
+void PrintTo(const ServerFormat& format, std::ostream* out) { *out << format.Name; }
+
+class RunnerServerFormatTest : public ::testing::TestWithParam<ServerFormat> {};
+
+TEST_P(RunnerServerFormatTest, ARunOnTheServerGivesBothLines) {
+    platform::XvfbServer::Options options;
+    options.Depth = GetParam().Depth;
+    options.ExtraArguments = GetParam().Arguments;
+    platform::XvfbServer server(options);
+    RunnerProcess runner({}, server.DisplayName().c_str());
+    ExpectTwoResultLines(runner.Wait());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UsualFormats, RunnerServerFormatTest,
+    ::testing::Values(ServerFormat{"PseudoColor8", 8, {}}, ServerFormat{"Depth15", 15, {}},
+                      ServerFormat{"Depth16", 16, {}}, ServerFormat{"Depth30", 30, {}},
+                      ServerFormat{"WithoutRender", 24, {"-extension", "RENDER"}}),
+    [](const ::testing::TestParamInfo<ServerFormat>& info) { return std::string(info.param.Name); });
+
+TEST(RunnerSurroundingsTest, NoFontsAndABogusLocaleStillRun) {
+    char name[] = "/tmp/qmk-no-fonts-XXXXXX";
+    const std::string folder = mkdtemp(name);
+    const std::string config = folder + "/fonts.conf";
+    std::ofstream(config) << "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" << folder
+                          << "</cachedir></fontconfig>\n";
+    RunnerProcess noFonts({}, std::getenv("DISPLAY"), nullptr,
+                          [&config] { setenv("FONTCONFIG_FILE", config.c_str(), 1); });
+    ExpectTwoResultLines(noFonts.Wait());
+    RunnerProcess bogus({}, std::getenv("DISPLAY"), nullptr, [] { setenv("LC_ALL", "xx_YY.bogus", 1); });
+    ExpectTwoResultLines(bogus.Wait());
+    std::system(("rm -rf '" + folder + "'").c_str());
+}
+
+enum class Victim { Server, Client };
+
+struct KillCase {
+    const char* Name;
+    Victim What;
+    // From the main window's appearance: the run then aligns to a second
+    // (at most one), runs the CPU test for two seconds, aligns again and
+    // runs the video test for three.
+    std::chrono::milliseconds After;
+};
+
+void PrintTo(const KillCase& c, std::ostream* out) { *out << c.Name; }
+
+class RunnerKilledTest : public ::testing::TestWithParam<KillCase> {};
+
+// The window's client is cut off by another client, as xkill does.
+void KillClientOf(const std::string& display) {
+    const pid_t killer = fork();
+    if (killer == 0) {
+        Display* dpy = XOpenDisplay(display.c_str());
+        if (dpy == nullptr) _exit(2);
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count);
+        if (count == 0) _exit(3);
+        XKillClient(dpy, children[0]);
+        XSync(dpy, False);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(killer, &status, 0);
+}
+
+TEST_P(RunnerKilledTest, TheRunnerEndsWithStatusOneAndSaysWhy) {
+    const KillCase& c = GetParam();
+    RunnerProcess runner({"--runs", "2"}, nullptr);
+    const std::optional<pid_t> server = runner.WaitForServer();
+    ASSERT_TRUE(server.has_value());
+    const std::optional<std::string> display = DisplayOf(*server);
+    ASSERT_TRUE(display.has_value());
+    ASSERT_TRUE(WaitForMainWindow(*display));
+    std::this_thread::sleep_for(c.After);
+    const auto killed = Clock::now();
+    if (c.What == Victim::Server) {
+        ASSERT_EQ(kill(*server, SIGKILL), 0);
+    } else {
+        KillClientOf(*display);
+    }
+    const Finished done = runner.Wait(60s);
+    EXPECT_EQ(done.ExitCode, 1);
+    EXPECT_EQ(WithoutBusyWarning(done.Err), "qmk-run: lost the connection to the X server\n");
+    // Within moments (0.6 s on an idle machine); the bound allows for a
+    // loaded one.
+    EXPECT_LT(Clock::now() - killed, 15s);
+    EXPECT_FALSE(Alive(*server));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothTests, RunnerKilledTest,
+    ::testing::Values(KillCase{"ServerInTheCpuTest", Victim::Server, 1500ms},
+                      KillCase{"ServerInTheVideoTest", Victim::Server, 5000ms},
+                      KillCase{"ClientInTheVideoTest", Victim::Client, 5000ms}),
+    [](const ::testing::TestParamInfo<KillCase>& info) { return std::string(info.param.Name); });
+
+}  // namespace
+}  // namespace qmk::test
