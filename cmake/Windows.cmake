@@ -13,21 +13,33 @@ target_include_directories(qmk_platform PUBLIC ${PROJECT_SOURCE_DIR}/src)
 
 add_subdirectory(src/platform/win32)
 
-# The runtime layer builds here once it needs nothing but the seam (today
-# its code page conversion still calls iconv, which Windows lacks).
+# The runtime layer builds here once it compiles for Windows: today its
+# code page conversion still calls iconv, which Windows lacks, and on
+# 32-bit targets its software extended arithmetic needs a 128-bit integer
+# type that they do not have. Both are looked for, so the layer joins the
+# build by itself when they are gone.
 file(GLOB qmk_runtime_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/runtime/*.cpp)
-set(qmk_runtime_portable TRUE)
-foreach(source IN LISTS qmk_runtime_sources)
-  file(STRINGS ${source} posix_includes REGEX "#include <(iconv|unistd|langinfo)\\.h>")
-  if(posix_includes)
-    set(qmk_runtime_portable FALSE)
+file(GLOB qmk_runtime_files ${PROJECT_SOURCE_DIR}/src/runtime/*.cpp ${PROJECT_SOURCE_DIR}/src/runtime/*.h)
+set(qmk_runtime_blockers)
+foreach(file IN LISTS qmk_runtime_files)
+  file(STRINGS ${file} found REGEX "#include <(iconv|unistd|langinfo)\\.h>")
+  if(found)
+    list(APPEND qmk_runtime_blockers "POSIX headers")
+  endif()
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    file(STRINGS ${file} found REGEX "__int128")
+    if(found)
+      list(APPEND qmk_runtime_blockers "__int128")
+    endif()
   endif()
 endforeach()
-if(qmk_runtime_portable)
+list(REMOVE_DUPLICATES qmk_runtime_blockers)
+if(NOT qmk_runtime_blockers)
   add_library(qmk_runtime STATIC ${qmk_runtime_sources})
   target_link_libraries(qmk_runtime PUBLIC qmk_platform)
 else()
-  message(STATUS "runtime layer: not built for Windows yet (it includes POSIX headers)")
+  list(JOIN qmk_runtime_blockers ", " qmk_runtime_blockers)
+  message(STATUS "runtime layer: not built for Windows yet (it uses ${qmk_runtime_blockers})")
 endif()
 
 if(QMK_TESTS)
