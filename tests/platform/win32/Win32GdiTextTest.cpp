@@ -13,14 +13,14 @@
 namespace qmk::platform::win32::testing {
 namespace {
 
-// The window's texts in code page 932, as its description stores them.
+// The window's texts in code page 932, as the window description holds them.
 struct WindowText {
     const char* Readable;
     const char* Bytes;
     const char* Face;
     std::int32_t Height;
     std::int32_t Weight;
-    std::int32_t DesignWidth;  // the label's width in the description, 0 for none
+    std::int32_t DesignWidth;  // the label's width in the window description, 0 for none
 };
 
 const WindowText WindowTexts[] = {
