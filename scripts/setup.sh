@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need on Debian 12, and
 # generates the locales the tests use. Idempotent; works as root or through
-# sudo.
+# sudo. With --windows it also installs the Windows cross builds' tools
+# (scripts/test-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -21,6 +22,24 @@ locales=(en_US.UTF-8 ja_JP.UTF-8 de_DE.UTF-8)
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
+
+# Windows cross builds: MinGW-w64 (both targets), GoogleTest's sources to
+# build with it, and Wine, 64- and 32-bit, with the X libraries its display
+# driver loads at run time.
+if [ "${1:-}" = --windows ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture (32-bit Wine)"
+    as_root dpkg --add-architecture i386
+    as_root apt-get update -qq
+  fi
+  packages+=(
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools googletest
+    wine wine64 wine32:i386
+  )
+  for lib in libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1; do
+    packages+=("$lib" "$lib:i386")
+  done
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -47,4 +66,29 @@ done
 if [ "$need_gen" -eq 1 ]; then
   echo "setup: generating locales"
   as_root locale-gen >/dev/null
+fi
+
+# With --arm64 (scripts/test.sh), on an amd64 machine: the arm64 cross
+# build, tested under user-mode emulation: Debian's cross compiler and
+# qemu-aarch64, and the target's libraries from Debian's arm64 architecture,
+# installed beside the build machine's (multiarch). Running the program
+# needs none of it.
+if [ "${1:-}" = --arm64 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
+  arm64_tools=(g++-aarch64-linux-gnu qemu-user)
+  arm64_libraries=(libx11-dev libxft-dev libfontconfig-dev libxres-dev libgtest-dev libgmock-dev libbenchmark-dev libstdc++6)
+  arm64_missing=()
+  for p in "${arm64_tools[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || arm64_missing+=("$p")
+  done
+  for p in "${arm64_libraries[@]}"; do
+    dpkg-query -W -f='${Status}' "$p:arm64" 2>/dev/null | grep -q "install ok installed" || arm64_missing+=("$p:arm64")
+  done
+  if [ "${#arm64_missing[@]}" -gt 0 ]; then
+    echo "setup: installing ${arm64_missing[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+      as_root dpkg --add-architecture arm64
+    fi
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${arm64_missing[@]}" >/dev/null
+  fi
 fi
