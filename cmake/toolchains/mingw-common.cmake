@@ -20,3 +20,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
 set(CMAKE_CROSSCOMPILING_EMULATOR
     bash ${CMAKE_CURRENT_LIST_DIR}/../wine-run.sh --build ${CMAKE_BINARY_DIR} --arch ${QMK_WINE_ARCH})
+
+# The programs are built on the Win32 backend.
+set(QMK_PLATFORM win32 CACHE STRING "Platform backend: x11 or win32")

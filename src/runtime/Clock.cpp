@@ -27,8 +27,10 @@ std::int64_t MillisecondCountIn(TimeValue value) {
     return ((X::FromDouble(value) + EpochDay) * MillisecondsPerDayExtended).RoundToInt64();
 }
 
+#if defined(QMK_HAS_SOFT_EXTENDED)
 template TimeValue TimeFromMillisecondsIn<SoftExtended>(std::int32_t);
 template std::int64_t MillisecondCountIn<SoftExtended>(TimeValue);
+#endif
 #if defined(QMK_HAS_X87)
 template TimeValue TimeFromMillisecondsIn<X87Extended>(std::int32_t);
 template std::int64_t MillisecondCountIn<X87Extended>(TimeValue);

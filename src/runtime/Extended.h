@@ -15,6 +15,10 @@
 #endif
 #include "runtime/SoftExtended.h"
 
+#if !defined(QMK_HAS_SOFT_EXTENDED) && (!defined(QMK_HAS_X87) || defined(QMK_SOFT_EXTENDED))
+#error "the software extended arithmetic needs a 128-bit integer type"
+#endif
+
 namespace qmk {
 
 #if defined(QMK_HAS_X87) && !defined(QMK_SOFT_EXTENDED)

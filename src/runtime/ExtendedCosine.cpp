@@ -1,5 +1,7 @@
 #include "runtime/ExtendedCosine.h"
 
+#if defined(QMK_HAS_SOFT_EXTENDED)
+
 #include <bit>
 #include <cstdint>
 
@@ -132,3 +134,5 @@ SoftExtended Cosine(SoftExtended x) {
 }
 
 }  // namespace qmk
+
+#endif  // QMK_HAS_SOFT_EXTENDED

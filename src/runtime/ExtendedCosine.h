@@ -6,6 +6,8 @@
 
 #include "runtime/SoftExtended.h"
 
+#if defined(QMK_HAS_SOFT_EXTENDED)
+
 namespace qmk {
 
 // |x| ≥ 2^63 gives 0, as the description of the reference machine's
@@ -15,3 +17,5 @@ namespace qmk {
 SoftExtended Cosine(SoftExtended x);
 
 }  // namespace qmk
+
+#endif  // QMK_HAS_SOFT_EXTENDED

@@ -265,7 +265,9 @@ X ScorePercentageIn(std::int32_t score, std::int32_t reference) {
     template DecimalForm ToDecimalFormIn<X>(X, std::int32_t, std::int32_t);       \
     template X ReciprocalOfIn<X>(std::int32_t);                                   \
     template X ScorePercentageIn<X>(std::int32_t, std::int32_t);
+#if defined(QMK_HAS_SOFT_EXTENDED)
 QMK_NUMBER_TEXT_IN(SoftExtended)
+#endif
 #if defined(QMK_HAS_X87)
 QMK_NUMBER_TEXT_IN(X87Extended)
 #endif

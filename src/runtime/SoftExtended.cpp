@@ -1,5 +1,7 @@
 #include "runtime/SoftExtended.h"
 
+#if defined(QMK_HAS_SOFT_EXTENDED)
+
 namespace qmk {
 
 long double SoftExtended::Native() const {
@@ -50,3 +52,5 @@ long double SoftExtended::Native() const {
 }
 
 }  // namespace qmk
+
+#endif  // QMK_HAS_SOFT_EXTENDED

@@ -9,6 +9,11 @@
 // denormal exponent).
 #pragma once
 
+// It needs a 128-bit integer type, which 32-bit targets lack; they are all
+// x86, where the x87 unit does this work, so there it is left out.
+#if defined(__SIZEOF_INT128__)
+#define QMK_HAS_SOFT_EXTENDED 1
+
 #include <bit>
 #include <cfloat>
 #include <cstdint>
@@ -503,3 +508,5 @@ constexpr SoftExtended SoftExtended::FromLongDouble(long double value) {
 }
 
 }  // namespace qmk
+
+#endif  // __SIZEOF_INT128__

@@ -1,5 +1,7 @@
 #include "runtime/ExtendedCosine.h"
 
+#if defined(QMK_HAS_SOFT_EXTENDED)
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -79,3 +81,5 @@ TEST(ExtendedCosineTest, SignsFollowTheQuadrant) {
 
 }  // namespace
 }  // namespace qmk
+
+#endif  // QMK_HAS_SOFT_EXTENDED

@@ -3,7 +3,7 @@
 // have the same bits.
 #include "runtime/Extended.h"
 
-#if defined(QMK_HAS_X87)
+#if defined(QMK_HAS_X87) && defined(QMK_HAS_SOFT_EXTENDED)
 
 #include <gtest/gtest.h>
 

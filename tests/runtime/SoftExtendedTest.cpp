@@ -1,5 +1,7 @@
 #include "runtime/SoftExtended.h"
 
+#if defined(QMK_HAS_SOFT_EXTENDED)
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -214,3 +216,5 @@ TEST(SoftExtendedTest, ConversionsFromDoubleAndIntegerAreExact) {
 
 }  // namespace
 }  // namespace qmk
+
+#endif  // QMK_HAS_SOFT_EXTENDED
