@@ -3,6 +3,7 @@
 // snprintf as a yardstick for the time text.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "platform/recording/ScriptedKernel.h"
 #include "runtime/Clock.h"
 #include "runtime/Extended.h"
+#include "runtime/ExtendedCosine.h"
 #include "runtime/Generator.h"
 #include "runtime/LocaleSettings.h"
 #include "runtime/NumberText.h"
@@ -105,6 +107,78 @@ void BM_FixedText_Percentage(benchmark::State& state) {
         benchmark::DoNotOptimize(text.data());
     }
 }
+
+// The CPU test's cosine: the arguments are c / 4 for the integer mix's c,
+// mostly small, sometimes up to 2^29.
+std::vector<double> CosineArguments() {
+    std::vector<double> values;
+    for (int i = 0; i < 1024; ++i) {
+        const std::int32_t c = i % 4 == 3 ? static_cast<std::int32_t>(i * 2654435761u) : (i * 37) % 200;
+        values.push_back(c * 0.25);
+    }
+    return values;
+}
+
+#if defined(QMK_HAS_X87)
+void BM_Cosine_X87(benchmark::State& state) {
+    std::vector<double> values = CosineArguments();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        long double v = std::cos(static_cast<long double>(values[i++ & 1023]));
+        benchmark::DoNotOptimize(v);
+    }
+}
+BENCHMARK(BM_Cosine_X87);
+#endif
+
+void BM_Cosine_Integer(benchmark::State& state) {
+    std::vector<double> values = CosineArguments();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        qmk::SoftExtended v = qmk::Cosine(qmk::SoftExtended::FromDouble(values[i++ & 1023]));
+        benchmark::DoNotOptimize(v);
+    }
+}
+BENCHMARK(BM_Cosine_Integer);
+
+#if !defined(QMK_HAS_X87)
+// What long double's own cosine costs where long double is not the x87
+// format (quadruple precision in software on arm64).
+void BM_Cosine_LongDouble(benchmark::State& state) {
+    std::vector<double> values = CosineArguments();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        long double v = std::cos(static_cast<long double>(values[i++ & 1023]));
+        benchmark::DoNotOptimize(v);
+    }
+}
+BENCHMARK(BM_Cosine_LongDouble);
+#endif
+
+// The clock's one extended multiplication and rounding to double, and the
+// percentage, in both arithmetics where both exist.
+template <class X>
+void BM_ClockStep(benchmark::State& state) {
+    std::int32_t ms = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(qmk::TimeFromMillisecondsIn<X>(ms));
+        ms = ms == 86399999 ? 0 : ms + 1;
+    }
+}
+template <class X>
+void BM_Percentage(benchmark::State& state) {
+    std::int32_t score = 1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(qmk::ScorePercentageIn<X>(score, 1992));
+        score = (score * 7 + 1) & 0xFFFFF;
+    }
+}
+BENCHMARK(BM_ClockStep<qmk::SoftExtended>);
+BENCHMARK(BM_Percentage<qmk::SoftExtended>);
+#if defined(QMK_HAS_X87)
+BENCHMARK(BM_ClockStep<qmk::X87Extended>);
+BENCHMARK(BM_Percentage<qmk::X87Extended>);
+#endif
 
 }  // namespace
 

@@ -48,3 +48,28 @@ if [ "$need_gen" -eq 1 ]; then
   echo "setup: generating locales"
   as_root locale-gen >/dev/null
 fi
+
+# With --arm64 (scripts/test.sh), on an amd64 machine: the arm64 cross
+# build, tested under user-mode emulation: Debian's cross compiler and
+# qemu-aarch64, and the target's libraries from Debian's arm64 architecture,
+# installed beside the build machine's (multiarch). Running the program
+# needs none of it.
+if [ "${1:-}" = --arm64 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
+  arm64_tools=(g++-aarch64-linux-gnu qemu-user)
+  arm64_libraries=(libx11-dev libxft-dev libfontconfig-dev libxres-dev libgtest-dev libgmock-dev libbenchmark-dev libstdc++6)
+  arm64_missing=()
+  for p in "${arm64_tools[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || arm64_missing+=("$p")
+  done
+  for p in "${arm64_libraries[@]}"; do
+    dpkg-query -W -f='${Status}' "$p:arm64" 2>/dev/null | grep -q "install ok installed" || arm64_missing+=("$p:arm64")
+  done
+  if [ "${#arm64_missing[@]}" -gt 0 ]; then
+    echo "setup: installing ${arm64_missing[*]}"
+    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+      as_root dpkg --add-architecture arm64
+    fi
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${arm64_missing[@]}" >/dev/null
+  fi
+fi

@@ -6,6 +6,11 @@
 #include <cmath>
 #include <cstdint>
 
+#include "runtime/Extended.h"
+#if !defined(QMK_HAS_X87)
+#include "runtime/ExtendedCosine.h"
+#endif
+
 namespace qmk {
 
 class TBitmap;
@@ -29,7 +34,11 @@ inline T OpaqueValue(T value) {
     return value;
 }
 inline void KeepValue(std::int32_t value) { asm volatile("" : : "r"(value)); }
+#if defined(QMK_HAS_X87)
 inline void KeepValue(long double value) { asm volatile("" : : "m"(value)); }
+#else
+inline void KeepValue(SoftExtended value) { asm volatile("" : : "m"(value)); }
+#endif
 
 // 32-bit two's complement without overflow checks: done in unsigned
 // arithmetic, where wrapping is defined, and converted back.
@@ -74,9 +83,21 @@ inline IntegerMix MixStepInline(std::int32_t j, std::int32_t r, std::int32_t k) 
 inline double FloatMixArgument(std::int32_t c) { return static_cast<double>(c) * 0.25; }
 
 // v = cos(u) + 1.23 × u in extended precision.
+#if defined(QMK_HAS_X87)
+// The x87 unit's own arithmetic, whichever Extended the build uses.
 inline long double FloatMix(double u) {
     return std::cos(static_cast<long double>(u)) + 1.23L * static_cast<long double>(u);
 }
+#else
+// Without an x87 unit the same work in the integer arithmetic: one cosine,
+// one product, one sum. (long double is no stand-in: as quadruple precision
+// in software its cosine costs many times the x87's.)
+inline SoftExtended FloatMix(double u) {
+    constexpr SoftExtended OnePointTwoThree(0x9d70a3d70a3d70a4p-63L);  // nearest to 1.23, as 1.23L on x86
+    const SoftExtended x = SoftExtended::FromDouble(u);
+    return Cosine(x) + OnePointTwoThree * x;
+}
+#endif
 
 // The arithmetic of pass r: twelve steps of the integer mix, then the float
 // mix of the last step's c; every result is kept.

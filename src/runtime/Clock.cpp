@@ -9,13 +9,30 @@ namespace qmk {
 namespace {
 
 constexpr std::uint32_t MillisecondsPerDay = 86400000;
-// The extended value nearest to 1/86,400,000.
-constexpr Extended DayPerMillisecond(0xc6d750ebfa67b90dp-90L);
-// Days from 0001-01-01 to the epoch of time values, 1899-12-30.
-constexpr Extended EpochDay = Extended::FromInt(693594);
-constexpr Extended MillisecondsPerDayExtended = Extended::FromInt(MillisecondsPerDay);
 
 }  // namespace
+
+template <class X>
+TimeValue TimeFromMillisecondsIn(std::int32_t ms) {
+    // The extended value nearest to 1/86,400,000.
+    constexpr X DayPerMillisecond(0xc6d750ebfa67b90dp-90L);
+    return (X::FromInt(ms) * DayPerMillisecond).ToDouble();
+}
+
+template <class X>
+std::int64_t MillisecondCountIn(TimeValue value) {
+    // Days from 0001-01-01 to the epoch of time values, 1899-12-30.
+    constexpr X EpochDay = X::FromInt(693594);
+    constexpr X MillisecondsPerDayExtended = X::FromInt(MillisecondsPerDay);
+    return ((X::FromDouble(value) + EpochDay) * MillisecondsPerDayExtended).RoundToInt64();
+}
+
+template TimeValue TimeFromMillisecondsIn<SoftExtended>(std::int32_t);
+template std::int64_t MillisecondCountIn<SoftExtended>(TimeValue);
+#if defined(QMK_HAS_X87)
+template TimeValue TimeFromMillisecondsIn<X87Extended>(std::int32_t);
+template std::int64_t MillisecondCountIn<X87Extended>(TimeValue);
+#endif
 
 TimeValue ReadClock() {
     platform::SystemTime now = platform::KernelApi().GetLocalTime();
@@ -28,14 +45,13 @@ TimeValue TimeFromFields(std::uint16_t hour, std::uint16_t minute, std::uint16_t
         throw EConvertError(texts::InvalidTime);
     }
     std::int32_t ms = hour * 3600000 + minute * 60000 + second * 1000 + millisecond;
-    return (Extended::FromInt(ms) * DayPerMillisecond).ToDouble();
+    return TimeFromMillisecondsIn<Extended>(ms);
 }
 
 DayAndTime DecodeDayAndTime(TimeValue value) {
-    Extended count = (Extended::FromDouble(value) + EpochDay) * MillisecondsPerDayExtended;
     // Out-of-range values (and NaN) come back as the integer indefinite; the
     // unsigned division below still gives a time of day for them.
-    std::uint64_t total = static_cast<std::uint64_t>(count.RoundToInt64());
+    std::uint64_t total = static_cast<std::uint64_t>(MillisecondCountIn<Extended>(value));
     std::uint32_t msOfDay = static_cast<std::uint32_t>(total % MillisecondsPerDay);
     DayAndTime result;
     result.Day = static_cast<std::int64_t>(total / MillisecondsPerDay);

@@ -33,4 +33,13 @@ struct DayAndTime {
 };
 DayAndTime DecodeDayAndTime(TimeValue value);
 
+// The two extended steps of the clock in a given arithmetic (Extended, and
+// on x86 each of its two implementations, which the tests hold against each
+// other): ms × (1/86,400,000) rounded to double, and the value's
+// milliseconds since 0001-01-01, rounded to an integer.
+template <class X>
+TimeValue TimeFromMillisecondsIn(std::int32_t ms);
+template <class X>
+std::int64_t MillisecondCountIn(TimeValue value);
+
 }  // namespace qmk

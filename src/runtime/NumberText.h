@@ -48,4 +48,15 @@ Extended ReciprocalOf(std::int32_t reference);
 // percentage of a result line.
 Extended ScorePercentage(std::int32_t score, std::int32_t reference);
 
+// The same steps in a given arithmetic (Extended, and on x86 each of its
+// two implementations, which the tests hold against each other).
+template <class X>
+X ScaleByPowerOfTenIn(X x, std::int32_t n);
+template <class X>
+DecimalForm ToDecimalFormIn(X value, std::int32_t precision, std::int32_t decimals);
+template <class X>
+X ReciprocalOfIn(std::int32_t reference);
+template <class X>
+X ScorePercentageIn(std::int32_t score, std::int32_t reference);
+
 }  // namespace qmk

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -14,6 +15,7 @@
 
 #include "runtime/Extended.h"
 #include "runtime/NumberText.h"
+#include "support/BuiltProgram.h"
 
 namespace qmk::test {
 namespace {
@@ -36,10 +38,14 @@ std::string Capture(const std::string& command, int* status = nullptr) {
 // The program as a child process, ended at the latest with the test.
 class Program {
 public:
-    explicit Program(const std::string& path) {
+    explicit Program(const std::string& name) {
+        std::vector<std::string> command = BuiltProgramCommand(name);
+        std::vector<char*> argv;
+        for (std::string& a : command) argv.push_back(a.data());
+        argv.push_back(nullptr);
         pid_ = fork();
         if (pid_ == 0) {
-            execl(path.c_str(), path.c_str(), static_cast<char*>(nullptr));
+            execv(argv[0], argv.data());
             _exit(127);
         }
     }
@@ -118,7 +124,7 @@ protected:
         EXPECT_EQ(program_.WaitForExit(10s), 0);
     }
 
-    Program program_{std::string(QMK_BINARY_DIR) + "/qmk"};
+    Program program_{"qmk"};
 };
 
 TEST_F(EndToEndTest, EnterRunsTheBenchmarkAndTheResultsCanBeCopied) {

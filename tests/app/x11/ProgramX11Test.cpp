@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/x11/XvfbServer.h"
+#include "support/BuiltProgram.h"
 
 extern char** environ;
 
@@ -29,8 +30,6 @@ namespace qmk::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-const std::string ProgramPath = std::string(QMK_BINARY_DIR) + "/qmk";
 
 // Sends WM_DELETE_WINDOW to a window as a window manager does when the user
 // clicks the close box (bare Xvfb has no window manager to ask).
@@ -92,9 +91,11 @@ Child StartProgram(const char* display) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fd, 2);
-    std::string program = ProgramPath;
-    char* argv[] = {program.data(), nullptr};
-    EXPECT_EQ(posix_spawn(&child.Pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+    std::vector<std::string> command = BuiltProgramCommand("qmk");
+    std::vector<char*> argv;
+    for (std::string& a : command) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    EXPECT_EQ(posix_spawn(&child.Pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fd);
     return child;

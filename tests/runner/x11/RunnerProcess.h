@@ -21,12 +21,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/BuiltProgram.h"
+
 namespace qmk::test {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-inline const std::string RunnerPath = std::string(QMK_BINARY_DIR) + "/qmk-run";
+inline const std::string RunnerPath = BuiltProgramPath("qmk-run");
 
 struct Finished {
     int ExitCode = -1;  // 128 + n when ended by signal n without a handler
@@ -60,10 +62,12 @@ public:
             else unsetenv("DISPLAY");
             if (path != nullptr) setenv("PATH", path, 1);
             if (inChild) inChild();
-            std::vector<char*> argv{const_cast<char*>(RunnerPath.c_str())};
-            for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+            std::vector<std::string> command = BuiltProgramCommand("qmk-run");
+            command.insert(command.end(), arguments.begin(), arguments.end());
+            std::vector<char*> argv;
+            for (std::string& a : command) argv.push_back(a.data());
             argv.push_back(nullptr);
-            execv(RunnerPath.c_str(), argv.data());
+            execv(argv[0], argv.data());
             _exit(127);
         }
         close(out[1]);

@@ -2,6 +2,7 @@
 // on a private Xvfb of its own when DISPLAY is unset, and stopped by a
 // signal or by losing its X connection. Whatever way it ends, its Xvfb
 // must be gone when it has exited.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 
 #include "RunnerProcess.h"
 #include "platform/x11/XvfbServer.h"
+#include "runtime/NumberText.h"
 
 // Last: Xlib defines macros (None, Bool) that the headers above use as names.
 #include <X11/Xlib.h>
@@ -37,6 +39,17 @@ namespace {
 // percentage with two decimals or in the scientific form.
 const std::regex CpuLine(R"(^ＣＰＵ：\d+ \((\d+\.\d\d|\d(\.\d+)?E\d+)%\)$)");
 const std::regex VideoLine(R"(^ビデオ：\d+ \((\d+\.\d\d|\d(\.\d+)?E\d+)%\)$)");
+
+// The percentage of a printed line is the runtime's for the printed score
+// (the line after its 12-byte label: score, " (", percentage, "%)").
+void ExpectRuntimePercentage(const std::string& line, std::int32_t reference) {
+    const std::string rest = line.substr(std::min<std::size_t>(12, line.size()));
+    const std::size_t open = rest.find(" (");
+    ASSERT_TRUE(open != std::string::npos && rest.size() > open + 4) << line;
+    const std::int32_t score = std::stoi(rest.substr(0, open));
+    EXPECT_EQ(rest.substr(open + 2, rest.size() - open - 4), FixedText(ScorePercentage(score, reference), 8, 2))
+        << line;
+}
 
 class RunnerX11Test : public ::testing::Test {
 protected:
@@ -57,6 +70,8 @@ TEST_F(RunnerX11Test, WithoutADisplayRunsOnItsOwnServerAndStopsIt) {
     ASSERT_EQ(lines.size(), 2u) << done.Out;
     EXPECT_TRUE(std::regex_match(lines[0], CpuLine)) << lines[0];
     EXPECT_TRUE(std::regex_match(lines[1], VideoLine)) << lines[1];
+    ExpectRuntimePercentage(lines[0], 1992);
+    ExpectRuntimePercentage(lines[1], 2370);
     EXPECT_FALSE(Alive(*server)) << "Xvfb " << *server << " outlived the runner";
 }
 
@@ -199,6 +214,9 @@ TEST_F(RunnerX11Test, LosingTheConnectionFailsTheRunAndStopsTheServer) {
     ASSERT_TRUE(server.has_value());
     const std::optional<std::string> display = DisplayOf(*server);
     ASSERT_TRUE(display.has_value());
+    // A slow start (under emulation, on a loaded machine) may not have made
+    // the window yet.
+    ASSERT_TRUE(WaitForMainWindow(*display));
     std::this_thread::sleep_for(1500ms);
 
     // The server stays up; only the runner's connection is cut, as when an

@@ -1,0 +1,17 @@
+// cos(x) in extended precision on integer arithmetic, for the CPU test's
+// float mix on processors without the x87 unit's cosine. The value is
+// within a few units in the last place of the exact cosine; the cost is a
+// fixed amount of 64-bit multiplications, like one fcos.
+#pragma once
+
+#include "runtime/SoftExtended.h"
+
+namespace qmk {
+
+// |x| ≥ 2^63 gives 0, as the description of the reference machine's
+// cosine says of arguments outside the processor's direct range;
+// infinities and unsupported encodings give the default NaN, NaNs come
+// back quieted.
+SoftExtended Cosine(SoftExtended x);
+
+}  // namespace qmk
