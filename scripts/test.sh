@@ -23,7 +23,7 @@ bash scripts/check-package.sh build
 echo "== Sanitizer build"
 # With the software extended arithmetic, so that every test runs against
 # both implementations on this machine (the Release build keeps the x87).
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMK_SANITIZE=ON -DQMK_BENCH=OFF -DQMK_WERROR=ON -DQMK_SOFT_EXTENDED=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQMK_SANITIZE=ON -DQMK_BENCH=OFF -DQMK_SOFT_EXTENDED=ON -DQMK_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 
 echo "== Fuzzers (${fuzz_seconds}s each)"

@@ -1,4 +1,4 @@
-#include "app/RunnerStatistics.h"
+#include "runner/RunnerStatistics.h"
 
 #include <algorithm>
 #include <cmath>

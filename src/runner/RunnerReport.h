@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/RunnerStatistics.h"
+#include "runner/RunnerStatistics.h"
 
 namespace qmk {
 

@@ -1,12 +1,13 @@
 // qmk-run: the main window driven from the command line. It opens the real
-// window (on DISPLAY, or on a private Xvfb of its own when there is none),
-// clicks the start button N times, and prints what the result box shows.
+// window (on the session's display, or on a display server of its own
+// when there is none), clicks the start button N times, and prints what
+// the result box shows.
 #pragma once
 
 #include <string_view>
 #include <vector>
 
-#include "app/RunnerReport.h"
+#include "runner/RunnerReport.h"
 
 namespace qmk {
 

@@ -1,4 +1,4 @@
-#include "app/RunnerReport.h"
+#include "runner/RunnerReport.h"
 
 #include <algorithm>
 #include <charconv>

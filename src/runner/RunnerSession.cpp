@@ -1,4 +1,4 @@
-#include "app/RunnerSession.h"
+#include "runner/RunnerSession.h"
 
 #include <chrono>
 #include <thread>

@@ -1,6 +1,6 @@
 // What qmk-run prints: scores read back from the result lines as the box
 // shows them, the summary statistics, the text report and the JSON
-// document's shape (parsed back), and the processor name.
+// document's shape (parsed back).
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -12,9 +12,9 @@
 #include <nlohmann/json.hpp>
 
 #include "app/ResultLines.h"
-#include "app/RunnerEnvironment.h"
-#include "app/RunnerReport.h"
-#include "app/RunnerStatistics.h"
+#include "runner/RunnerEnvironment.h"
+#include "runner/RunnerReport.h"
+#include "runner/RunnerStatistics.h"
 #include "runtime/Extended.h"
 #include "runtime/LocaleSettings.h"
 #include "runtime/ProgramTexts.h"
@@ -257,16 +257,6 @@ TEST(RunnerBusyTest, WarnsOnlyWhenTheLoadWasAboveTheProcessorCount) {
     EXPECT_EQ(BusyWarning(runs({4.0, 1.0, 6.5, std::nullopt}), 2),
               "qmk-run: warning: the machine was busy during 2 of 4 runs (one-minute load average "
               "6.50 on 2 processors); the scores are lower than this machine reaches when idle\n");
-}
-
-TEST(RunnerEnvironmentTest, ProcessorModelIsTheFirstModelName) {
-    EXPECT_EQ(ProcessorModel("processor\t: 0\nvendor_id\t: CyrixInstead\n"
-                             "model name\t: 6x86 P166+  \nprocessor\t: 1\nmodel name\t: other\n"),
-              "6x86 P166+");
-    EXPECT_EQ(ProcessorModel("model name:Bare"), "Bare");
-    EXPECT_EQ(ProcessorModel("processor\t: 0\nHardware\t: BCM2835\n"), "");
-    EXPECT_EQ(ProcessorModel("model\t\t: 6\n"), "");  // "model" alone is a number
-    EXPECT_EQ(ProcessorModel(""), "");
 }
 
 }  // namespace

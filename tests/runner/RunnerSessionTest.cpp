@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "AppFixture.h"
+#include "app/AppFixture.h"
 #include "app/QMKForm.h"
-#include "app/RunnerSession.h"
+#include "runner/RunnerSession.h"
 #include "runtime/Errors.h"
 #include "support/Readable.h"
 

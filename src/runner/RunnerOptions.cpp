@@ -1,4 +1,4 @@
-#include "app/RunnerOptions.h"
+#include "runner/RunnerOptions.h"
 
 #include <charconv>
 #include <cstdint>

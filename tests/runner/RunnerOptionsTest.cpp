@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/RunnerOptions.h"
+#include "runner/RunnerOptions.h"
 
 namespace qmk::test {
 namespace {
