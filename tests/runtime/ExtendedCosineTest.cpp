@@ -25,6 +25,11 @@ double UlpsFromReference(long double x) {
 }
 
 TEST(ExtendedCosineTest, WithinFourUnitsInTheLastPlace) {
+#if defined(_WIN32)
+    // MinGW's cosl is the x87 unit's fcos, whose reduction by a 66-bit π
+    // is itself several units off at these arguments: no reference.
+    GTEST_SKIP() << "the C library's long double cosine is not exact enough to compare with";
+#endif
     // The CPU test's arguments are c / 4 for 32-bit c: small ones, ones near
     // odd multiples of π/2 (where the result is tiny and the reduction must
     // keep its precision), and the largest.

@@ -50,4 +50,16 @@ int Win32Kernel::GetLocaleInfo(std::uint32_t item, char* buffer, int size) {
     return count > 0 ? WideToCp932(longer.get(), count, buffer, size) : 0;
 }
 
+std::string Win32Kernel::GetModuleFileName() {
+    // Paths may be longer than MAX_PATH; the call says so by filling the
+    // buffer to its end.
+    for (DWORD capacity = MAX_PATH;; capacity *= 2) {
+        auto path = std::make_unique<wchar_t[]>(capacity);
+        const DWORD length = ::GetModuleFileNameW(nullptr, path.get(), capacity);
+        if (length == 0) return {};
+        if (length < capacity) return WideToCp932Lossy(path.get(), static_cast<int>(length));
+        if (capacity >= 32768) return {};
+    }
+}
+
 }  // namespace qmk::platform::win32

@@ -15,6 +15,8 @@ public:
     // Items asked with LOCALE_RETURN_NUMBER get 0: their answer is a number,
     // not a text to convert.
     int GetLocaleInfo(std::uint32_t item, char* buffer, int size) override;
+    // GetModuleFileNameW, converted; characters code page 932 lacks are "?".
+    std::string GetModuleFileName() override;
 };
 
 }  // namespace qmk::platform::win32

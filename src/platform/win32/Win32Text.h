@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/win32/WinApi.h"
 
@@ -48,5 +49,9 @@ void FaceNameToWide(const char (&face)[32], WCHAR (&wide)[LF_FACESIZE]);
 // character has no code page 932 form or the result needs more than size
 // bytes. Nothing is written then.
 int WideToCp932(const wchar_t* text, int count, char* buffer, int size);
+
+// UTF-16 text (count units) in code page 932, characters it lacks as "?",
+// as an A function would give them.
+std::string WideToCp932Lossy(const wchar_t* text, int count);
 
 }  // namespace qmk::platform::win32

@@ -1,5 +1,5 @@
 // The one way into <windows.h> for the Win32 backend. The platform seam
-// names nine of its methods after the Windows calls they stand for, and
+// names ten of its methods after the Windows calls they stand for, and
 // <windows.h> defines those names as macros that pick the A or W function;
 // left defined, they would rename the seam's methods wherever the two
 // headers meet. They are undefined here, once, and the backend calls the W
@@ -23,6 +23,7 @@
 #undef CreateFontIndirect
 #undef ExtTextOut
 #undef GetLocaleInfo
+#undef GetModuleFileName
 #undef GetTextExtentPoint
 #undef GetTextMetrics
 #undef GetWindowText

@@ -1,5 +1,5 @@
 // Builds, and so proves, that the seam's headers stand beside <windows.h>:
-// nine of their method names are macros there. WinApi.h comes first, as in
+// ten of their method names are macros there. WinApi.h comes first, as in
 // the backend; <windows.h> included once more afterwards must not bring
 // the macros back. Every clashing method is called once.
 #include "platform/win32/WinApi.h"
@@ -36,6 +36,7 @@ void CallEveryClashingName(Gdi& gdi, User& user, Kernel& kernel) {
     gdi.DeleteObject(font);
     char buffer[8];
     kernel.GetLocaleInfo(locale_item::TimeSeparator, buffer, sizeof buffer);
+    const std::string path = kernel.GetModuleFileName();
 }
 
 namespace {
@@ -43,7 +44,8 @@ namespace {
 TEST(WinApiTest, TheClashingMacrosAreGone) {
 #if defined(CreateWindow) || defined(CreateFontIndirect) || defined(ExtTextOut) ||             \
     defined(GetLocaleInfo) || defined(GetTextExtentPoint) || defined(GetTextMetrics) ||        \
-    defined(GetWindowText) || defined(PeekMessage) || defined(SetWindowText)
+    defined(GetWindowText) || defined(PeekMessage) || defined(SetWindowText) ||                \
+    defined(GetModuleFileName)
     ADD_FAILURE() << "a macro of <windows.h> still renames a seam method";
 #endif
     // The backend's own calls go through the seam's names.

@@ -1,0 +1,132 @@
+#include "platform/win32/Win32RunnerHost.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/win32/Win32Text.h"
+#include "platform/win32/WinApi.h"
+
+namespace qmk::platform {
+
+std::unique_ptr<RunnerHost> MakeRunnerHost(std::string_view /*programName*/) {
+    return std::make_unique<win32::Win32RunnerHost>();
+}
+
+}  // namespace qmk::platform
+
+namespace qmk::platform::win32 {
+
+class Watchdog {
+public:
+    Watchdog(int seconds, std::string line) : line_(std::move(line)) {
+        thread_ = std::thread([this, seconds] {
+            std::unique_lock lock(mutex_);
+            if (!changed_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
+                std::fprintf(stderr, "%s\n", line_.c_str());
+                std::fflush(stderr);
+                std::_Exit(1);
+            }
+        });
+    }
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            disarmed_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    std::string line_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool disarmed_ = false;
+    std::thread thread_;
+};
+
+namespace {
+
+BOOL WINAPI ConsoleControl(DWORD /*event*/) {
+    std::fflush(stdout);
+    std::_Exit(128 + 2);
+}
+
+}  // namespace
+
+Win32RunnerHost::Win32RunnerHost() = default;
+
+Win32RunnerHost::~Win32RunnerHost() = default;
+
+std::string Win32RunnerHost::StartPrivateDisplay(int /*depth*/, int /*dpi*/) {
+    throw std::runtime_error("Windows has no private display server; the window opens on the desktop");
+}
+
+std::string WindowsVersion() {
+    // RtlGetVersion tells the truth whatever the program's manifest says.
+    using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    auto call = ntdll != nullptr ? reinterpret_cast<RtlGetVersionCall>(
+                                       reinterpret_cast<void*>(::GetProcAddress(ntdll, "RtlGetVersion")))
+                                 : nullptr;
+    if (call == nullptr || call(&info) != 0) return "Windows";
+    return "Windows " + std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) +
+           "." + std::to_string(info.dwBuildNumber);
+}
+
+DisplayFacts Win32RunnerHost::DescribeDisplay(const std::string& /*display*/) {
+    DisplayFacts facts;
+    facts.ServerVendor = WindowsVersion() + ", ANSI code page " + std::to_string(::GetACP());
+    HDC screen = ::GetDC(nullptr);
+    if (screen != nullptr) {
+        facts.Depth = ::GetDeviceCaps(screen, BITSPIXEL) * ::GetDeviceCaps(screen, PLANES);
+        facts.VisualClass = (::GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE) != 0 ? "PseudoColor"
+                                                                                      : "TrueColor";
+        facts.ScreenWidth = ::GetDeviceCaps(screen, HORZRES);
+        facts.ScreenHeight = ::GetDeviceCaps(screen, VERTRES);
+        ::ReleaseDC(nullptr, screen);
+    }
+    return facts;
+}
+
+MachineFacts Win32RunnerHost::DescribeMachine() {
+    MachineFacts facts;
+    wchar_t name[256];
+    DWORD bytes = sizeof name;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                       L"ProcessorNameString", RRF_RT_REG_SZ, nullptr, name, &bytes) == ERROR_SUCCESS) {
+        const int length = static_cast<int>(bytes / sizeof(wchar_t)) - 1;
+        // The JSON record is UTF-8.
+        const int needed = ::WideCharToMultiByte(CP_UTF8, 0, name, length, nullptr, 0, nullptr, nullptr);
+        if (needed > 0) {
+            std::string text(static_cast<std::size_t>(needed), '\0');
+            ::WideCharToMultiByte(CP_UTF8, 0, name, length, text.data(), needed, nullptr, nullptr);
+            while (!text.empty() && text.back() == ' ') text.pop_back();
+            facts.Processor = text;
+        }
+    }
+    SYSTEM_INFO system{};
+    ::GetNativeSystemInfo(&system);
+    facts.Processors = static_cast<int>(system.dwNumberOfProcessors);
+    return facts;
+}
+
+void Win32RunnerHost::EndOnRequest() { ::SetConsoleCtrlHandler(ConsoleControl, TRUE); }
+
+void Win32RunnerHost::ArmWatchdog(int seconds, const std::string& line) {
+    watchdog_.reset();
+    if (seconds > 0) watchdog_ = std::make_unique<Watchdog>(seconds, line);
+}
+
+void Win32RunnerHost::DisarmWatchdog() { watchdog_.reset(); }
+
+}  // namespace qmk::platform::win32

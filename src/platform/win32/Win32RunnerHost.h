@@ -1,0 +1,49 @@
+// The runner's surroundings on Windows:
+// - its window goes to the session's desktop; there is no private display
+//   server to start;
+// - the display's facts are the screen's (size, colour depth) and, in the
+//   server's place, the Windows version and the ANSI code page; the
+//   machine's come from the registry's processor name and the count of
+//   processors; Windows keeps no load average;
+// - Ctrl+C, Ctrl+Break and the console's closing end it with 128 + 2, as
+//   SIGINT does elsewhere;
+// - the watchdog is a thread that waits for its time or its disarming.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/RunnerHost.h"
+
+namespace qmk::platform::win32 {
+
+class Watchdog;
+
+class Win32RunnerHost : public RunnerHost {
+public:
+    Win32RunnerHost();
+    ~Win32RunnerHost() override;
+
+    std::string GivenDisplay() override { return "desktop"; }
+    std::string_view PrivateDisplayKind() const override { return "private display"; }
+    std::string StartPrivateDisplay(int depth, int dpi) override;
+    void StopPrivateDisplay() override {}
+
+    DisplayFacts DescribeDisplay(const std::string& display) override;
+    MachineFacts DescribeMachine() override;
+    std::optional<double> OneMinuteLoad() override { return std::nullopt; }
+
+    void EndOnRequest() override;
+    void ArmWatchdog(int seconds, const std::string& line) override;
+    void DisarmWatchdog() override;
+
+private:
+    std::unique_ptr<Watchdog> watchdog_;
+};
+
+// "Windows 10.0.19045" from the system's own version (not the one a
+// compatibility layer reports to the program).
+std::string WindowsVersion();
+
+}  // namespace qmk::platform::win32
