@@ -61,7 +61,11 @@ BOOL WINAPI ConsoleControl(DWORD /*event*/) {
 
 }  // namespace
 
-Win32RunnerHost::Win32RunnerHost() = default;
+// The result lines are UTF-8, redirected or not; a console shows them
+// right once its output code page says so.
+Win32RunnerHost::Win32RunnerHost() {
+    if (::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR) ::SetConsoleOutputCP(CP_UTF8);
+}
 
 Win32RunnerHost::~Win32RunnerHost() = default;
 

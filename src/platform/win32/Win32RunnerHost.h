@@ -7,6 +7,7 @@
 //   processors; Windows keeps no load average;
 // - Ctrl+C, Ctrl+Break and the console's closing end it with 128 + 2, as
 //   SIGINT does elsewhere;
+// - its output is UTF-8, and a console it writes to is told so;
 // - the watchdog is a thread that waits for its time or its disarming.
 #pragma once
 

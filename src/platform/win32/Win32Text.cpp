@@ -45,10 +45,10 @@ int WideToCp932(const wchar_t* text, int count, char* buffer, int size) {
 
 std::string WideToCp932Lossy(const wchar_t* text, int count) {
     if (text == nullptr || count <= 0) return {};
-    const int needed = ::WideCharToMultiByte(Cp932, 0, text, count, nullptr, 0, "?", nullptr);
+    const int needed = ::WideCharToMultiByte(Cp932, WC_NO_BEST_FIT_CHARS, text, count, nullptr, 0, "?", nullptr);
     if (needed <= 0) return {};
     std::string result(static_cast<std::size_t>(needed), '\0');
-    ::WideCharToMultiByte(Cp932, 0, text, count, result.data(), needed, "?", nullptr);
+    ::WideCharToMultiByte(Cp932, WC_NO_BEST_FIT_CHARS, text, count, result.data(), needed, "?", nullptr);
     return result;
 }
 

@@ -50,8 +50,8 @@ void FaceNameToWide(const char (&face)[32], WCHAR (&wide)[LF_FACESIZE]);
 // bytes. Nothing is written then.
 int WideToCp932(const wchar_t* text, int count, char* buffer, int size);
 
-// UTF-16 text (count units) in code page 932, characters it lacks as "?",
-// as an A function would give them.
+// UTF-16 text (count units) in code page 932, characters it lacks as "?"
+// (no look-alike substitutes: "é" is not "e").
 std::string WideToCp932Lossy(const wchar_t* text, int count);
 
 }  // namespace qmk::platform::win32

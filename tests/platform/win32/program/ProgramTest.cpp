@@ -1,0 +1,224 @@
+// The Windows programs as a user and the system meet them: qmk.exe's
+// window on the desktop (its client area at the screen's dpi, its answers
+// to the end of the session, its closing) and qmk-run.exe's output. The
+// programs run as child processes of this one, in the same Wine session.
+#include "platform/win32/WinApi.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/ResultLines.h"
+#include "runtime/Cp932.h"
+#include "runtime/ProgramTexts.h"
+
+namespace qmk::platform::win32::testing {
+namespace {
+
+// The build folder as Wine sees it: the Unix root is drive Z:.
+std::wstring BuiltProgram(const char* name) {
+    std::string path = std::string("Z:") + QMK_BINARY_DIR + "/" + name;
+    std::wstring wide;
+    for (char c : path) wide += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
+}
+
+class ChildProcess {
+public:
+    // output: a pipe for the child's standard output, read by Output().
+    ChildProcess(const std::wstring& program, const std::wstring& arguments, bool output = false) {
+        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        HANDLE write = nullptr;
+        if (output) {
+            SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+            EXPECT_TRUE(::CreatePipe(&read_, &write, &inherit, 0));
+            ::SetHandleInformation(read_, HANDLE_FLAG_INHERIT, 0);
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdOutput = write;
+            startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+            startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        }
+        started_ = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output ? TRUE : FALSE,
+                                    0, nullptr, nullptr, &startup, &info_) != FALSE;
+        if (write != nullptr) ::CloseHandle(write);
+        EXPECT_TRUE(started_) << "cannot start the program, error " << ::GetLastError();
+    }
+    ~ChildProcess() {
+        if (!started_) return;
+        if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) ::TerminateProcess(info_.hProcess, 99);
+        ::CloseHandle(info_.hProcess);
+        ::CloseHandle(info_.hThread);
+        if (read_ != nullptr) ::CloseHandle(read_);
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return started_; }
+    DWORD Id() const { return info_.dwProcessId; }
+
+    std::string Output() {
+        std::string text;
+        char buffer[4096];
+        DWORD got = 0;
+        while (::ReadFile(read_, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+        return text;
+    }
+
+    // The exit status, or -1 when it has not ended within the time.
+    long Wait(int seconds) {
+        if (::WaitForSingleObject(info_.hProcess, static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) return -1;
+        DWORD status = 0;
+        ::GetExitCodeProcess(info_.hProcess, &status);
+        return static_cast<long>(status);
+    }
+
+private:
+    PROCESS_INFORMATION info_{};
+    HANDLE read_ = nullptr;
+    bool started_ = false;
+};
+
+struct Search {
+    DWORD Process;
+    bool Visible;
+    HWND Found;
+};
+
+BOOL CALLBACK Consider(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<Search*>(parameter);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    wchar_t className[64];
+    if (process != search->Process || ::GetClassNameW(window, className, 64) == 0 ||
+        std::wstring(className) != L"QMKWindow" || (::IsWindowVisible(window) != FALSE) != search->Visible) {
+        return TRUE;
+    }
+    search->Found = window;
+    return FALSE;
+}
+
+// The program's main window (visible) or its application window (never
+// shown), once it is there.
+HWND WaitForWindow(const ChildProcess& program, bool visible) {
+    for (int i = 0; i < 600; ++i) {
+        Search search{program.Id(), visible, nullptr};
+        ::EnumWindows(Consider, reinterpret_cast<LPARAM>(&search));
+        if (search.Found != nullptr) return search.Found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return nullptr;
+}
+
+int ScreenDpi() {
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+    ::ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+TEST(ProgramTest, TheClientAreaHasTheDesignedSizeAtTheScreensDpi) {
+    ChildProcess program(BuiltProgram("qmk.exe"), L"");
+    ASSERT_TRUE(program.Started());
+    HWND window = WaitForWindow(program, true);
+    ASSERT_NE(window, nullptr) << "no main window within 60 s";
+    // Designed for 96 dpi at 400 x 152; the form scales itself by the
+    // screen's dpi, which the manifest lets it see unstretched.
+    const int dpi = ScreenDpi();
+    RECT client{};
+    ASSERT_TRUE(::GetClientRect(window, &client));
+    EXPECT_EQ(client.right, ::MulDiv(400, dpi, 96)) << dpi << " dpi";
+    EXPECT_EQ(client.bottom, ::MulDiv(152, dpi, 96)) << dpi << " dpi";
+    // The caption says what the program is.
+    wchar_t caption[64]{};
+    ::GetWindowTextW(window, caption, 64);
+    EXPECT_STRNE(caption, L"");
+
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.Wait(60), 0);
+}
+
+TEST(ProgramTest, TheEndOfTheSessionIsAgreedToAndEndsTheProgramInOrder) {
+    ChildProcess program(BuiltProgram("qmk.exe"), L"");
+    ASSERT_TRUE(program.Started());
+    ASSERT_NE(WaitForWindow(program, true), nullptr);
+    HWND application = WaitForWindow(program, false);
+    ASSERT_NE(application, nullptr);
+    DWORD_PTR answer = 0;
+    ASSERT_NE(::SendMessageTimeoutW(application, WM_QUERYENDSESSION, 0, 0, SMTO_BLOCK, 30000, &answer), 0);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    // Still running: agreeing is not ending.
+    EXPECT_EQ(program.Wait(1), -1);
+    ::SendMessageTimeoutW(application, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 30000, &answer);
+    EXPECT_EQ(program.Wait(60), 0);
+}
+
+TEST(ProgramTest, TheSessionGoingOnLeavesTheProgramRunning) {
+    ChildProcess program(BuiltProgram("qmk.exe"), L"");
+    ASSERT_TRUE(program.Started());
+    HWND window = WaitForWindow(program, true);
+    HWND application = WaitForWindow(program, false);
+    ASSERT_NE(application, nullptr);
+    DWORD_PTR answer = 0;
+    ::SendMessageTimeoutW(application, WM_ENDSESSION, FALSE, 0, SMTO_BLOCK, 30000, &answer);
+    // A change of the locale settings is read again, not a reason to end.
+    ::SendMessageTimeoutW(application, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(L"intl"), SMTO_BLOCK,
+                          30000, &answer);
+    EXPECT_EQ(program.Wait(1), -1);
+    ASSERT_TRUE(::IsWindow(window));
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.Wait(60), 0);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// "label" score " (" percentage "%)": the score as printed, and the whole
+// line must be what the runtime makes of that score.
+void ExpectResultLine(const std::string& line, const texts::ProgramText& label, std::int32_t reference) {
+    const std::string labelUtf8 = Cp932ToUtf8(label.Cp932);
+    ASSERT_EQ(line.rfind(labelUtf8, 0), 0u) << line;
+    const std::size_t open = line.find(" (");
+    ASSERT_NE(open, std::string::npos) << line;
+    const std::int32_t score = std::stoi(line.substr(labelUtf8.size(), open - labelUtf8.size()));
+    EXPECT_GT(score, 0);
+    EXPECT_EQ(line, Cp932ToUtf8(ResultLineText(label.Cp932, score, reference)));
+}
+
+TEST(ProgramTest, TheRunnerPrintsTheTwoResultLinesInUtf8) {
+    ChildProcess runner(BuiltProgram("qmk-run.exe"), L"", true);
+    ASSERT_TRUE(runner.Started());
+    const std::vector<std::string> lines = Lines(runner.Output());
+    EXPECT_EQ(runner.Wait(120), 0);
+    ASSERT_EQ(lines.size(), 2u);
+    ExpectResultLine(lines[0], texts::CpuLabel, CpuReferenceScore);
+    ExpectResultLine(lines[1], texts::VideoLabel, VideoReferenceScore);
+}
+
+TEST(ProgramTest, TheRunnersJsonNamesTheWindowsItRanOn) {
+    ChildProcess runner(BuiltProgram("qmk-run.exe"), L"--runs 3 --json", true);
+    ASSERT_TRUE(runner.Started());
+    const std::string output = runner.Output();
+    EXPECT_EQ(runner.Wait(300), 0);
+    // The document itself is checked by a JSON parser outside (the ctest
+    // entry Win32RunnerJson); here, what Windows tells about itself.
+    EXPECT_NE(output.find("\"vendor\": \"Windows "), std::string::npos) << output;
+    EXPECT_NE(output.find(", ANSI code page "), std::string::npos) << output;
+    EXPECT_NE(output.find("\"count\": 3"), std::string::npos) << output;
+}
+
+}  // namespace
+}  // namespace qmk::platform::win32::testing
