@@ -3,7 +3,9 @@
 # 32-bit (i686) Windows targets with MinGW-w64 and runs their tests under
 # Wine on a private Xvfb. The 32-bit tests run only where a 32-bit probe
 # program runs (a kernel without ia32 emulation refuses them); otherwise
-# one line says they were skipped and why. Prints the time of each step.
+# one line says they were skipped and why. Packs both targets' ZIPs
+# (QMK-<version>-win64.zip, QMK-<version>-win32.zip in the build folders).
+# Prints the time of each step.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,9 +22,11 @@ build_target() {
   local name=$1 toolchain=$2 dir=$3
   echo "== Windows $name: configure and build ($dir)"
   cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DQMK_WERROR=ON >/dev/null
   cmake --build "$dir" -j"$jobs"
-  took "$name build"
+  (cd "$dir" && cpack -G ZIP >/dev/null)
+  ls "$dir"/QMK-*-win*.zip
+  took "$name build and package"
 }
 
 # The Wine session of a build folder ends by itself after its last
