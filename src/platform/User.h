@@ -127,6 +127,16 @@ public:
     virtual void OfferSelectionText(WindowHandle /*owner*/, std::string_view /*text*/,
                                     std::uint32_t /*time*/) {}
 
+    // Optional: a desktop whose own message box is the one its users know
+    // shows the text there (a stop icon and an OK button) and returns true
+    // once it is closed; taskModal boxes have no owner and stand above every
+    // window of the program. The default returns false and the framework
+    // draws its own box.
+    virtual bool ShowMessageBox(WindowHandle /*owner*/, std::string_view /*text*/,
+                                std::string_view /*caption*/, bool /*taskModal*/) {
+        return false;
+    }
+
     virtual int GetSystemMetrics(int index) = 0;
 
     // Whether the window still exists: another program may have destroyed

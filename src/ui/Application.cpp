@@ -309,8 +309,10 @@ void TApplication::MessageBox(std::string_view text, std::string_view caption, b
                                                                                 : applicationWindow_;
     }
     try {
-        TMessageBoxForm box(text, caption, owner);
-        box.ShowModal();
+        if (!platform::UserApi().ShowMessageBox(owner, text, caption, taskModal)) {
+            TMessageBoxForm box(text, caption, owner);
+            box.ShowModal();
+        }
     } catch (...) {
         for (TForm* form : disabled) form->SetEnabled(true);
         throw;
