@@ -312,6 +312,18 @@ void Win32User::SetClipboardText(WindowHandle owner, std::string_view text, std:
     ::CloseClipboard();
 }
 
+bool Win32User::ShowMessageBox(WindowHandle owner, std::string_view text, std::string_view caption,
+                               bool taskModal) {
+    const WideText wideText(text.data(), static_cast<int>(text.size()));
+    const WideText wideCaption(caption.data(), static_cast<int>(caption.size()));
+    const std::wstring textZ(wideText.Valid() ? wideText.Data() : L"",
+                             wideText.Valid() ? static_cast<std::size_t>(wideText.Length()) : 0);
+    const std::wstring captionZ(wideCaption.Valid() ? wideCaption.Data() : L"",
+                                wideCaption.Valid() ? static_cast<std::size_t>(wideCaption.Length()) : 0);
+    const UINT type = MB_OK | MB_ICONSTOP | (taskModal ? MB_TASKMODAL : 0u);
+    return ::MessageBoxW(taskModal ? nullptr : Hwnd(owner), textZ.c_str(), captionZ.c_str(), type) != 0;
+}
+
 int Win32User::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 bool Win32User::IsWindow(WindowHandle window) { return window != 0 && ::IsWindow(Hwnd(window)); }

@@ -42,6 +42,9 @@ public:
     void Flush() override;
 
     void SetClipboardText(WindowHandle owner, std::string_view text, std::uint32_t time) override;
+    // MessageBoxW with MB_ICONSTOP, and MB_TASKMODAL for taskModal.
+    bool ShowMessageBox(WindowHandle owner, std::string_view text, std::string_view caption,
+                        bool taskModal) override;
     int GetSystemMetrics(int index) override;
     bool IsWindow(WindowHandle window) override;
 

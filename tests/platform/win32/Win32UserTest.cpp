@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Gdi.h"
@@ -208,6 +210,45 @@ TEST_F(Win32UserTest, TheClipboardGetsTheTextWithCrLf) {
     ::GlobalUnlock(data);
     ::CloseClipboard();
     EXPECT_EQ(text, std::wstring(StartWide) + L"\r\n1");
+}
+
+struct BoxSeen {
+    std::wstring Caption;
+    std::wstring Text;
+    bool Found = false;
+};
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM parameter) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    wchar_t className[16]{};
+    ::GetClassNameW(window, className, 16);
+    if (process != ::GetCurrentProcessId() || std::wstring(className) != L"#32770") return TRUE;
+    auto* seen = reinterpret_cast<BoxSeen*>(parameter);
+    wchar_t text[256]{};
+    ::GetWindowTextW(window, text, 256);
+    seen->Caption = text;
+    ::GetDlgItemTextW(window, 0xFFFF, text, 256);  // the box's text control
+    seen->Text = text;
+    seen->Found = true;
+    ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+TEST_F(Win32UserTest, TheSystemsMessageBoxShowsTheTextsAndReturnsWhenClosed) {
+    BoxSeen seen;
+    std::thread closer([&seen] {
+        for (int i = 0; i < 300 && !seen.Found; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ::EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&seen));
+        }
+    });
+    const bool shown = user_.ShowMessageBox(0, std::string(StartCp932) + "\nQMK", "QMK1.0", true);
+    closer.join();
+    EXPECT_TRUE(shown);
+    ASSERT_TRUE(seen.Found) << "no message box within 30 s";
+    EXPECT_EQ(seen.Caption, L"QMK1.0");
+    EXPECT_EQ(seen.Text, std::wstring(StartWide) + L"\nQMK");
 }
 
 }  // namespace
