@@ -20,7 +20,6 @@ std::vector<TBitmapCanvas*>& MemoryContexts() {
 // Drops one share of the image; the last share frees it.
 void ReleaseImage(TBitmapImage* image) {
     if (--image->RefCount > 0) return;
-    image->StreamImage.reset();
     image->ReleaseImageHandles();
     delete image;
 }
@@ -67,7 +66,6 @@ TBitmapCanvas::~TBitmapCanvas() { ReleaseContext(); }
 
 void TBitmapCanvas::AcquireHandle() {
     if (bitmap_ == nullptr) return;
-    bitmap_->EnsureImageHandle();
     const TBitmapImage& image = bitmap_->Image();
     // A device bitmap can be selected into one context only.
     ReleaseContextsHolding(image.Handle);
@@ -209,20 +207,9 @@ bool TBitmap::Equals(const TGraphic& other) const {
 }
 
 void TBitmap::CreateCanvas() {
-    EnsureImageHandle();
     canvas_ = std::make_unique<TBitmapCanvas>(this);
     canvas_->OnChange = TChangeEvent::Bind<&TBitmap::CanvasChanged>(this);
     canvas_->OnChanging = TChangeEvent::Bind<&TBitmap::CanvasChanging>(this);
-}
-
-void TBitmap::EnsureImageHandle() {
-    // Only a loaded picture has a stream without a device bitmap, and this
-    // system loads none: there is nothing to build.
-}
-
-void TBitmap::EnsurePalette() {
-    // A palette comes from the colour table of a device-independent copy,
-    // which exists only for loaded pictures; none are loaded here.
 }
 
 void TBitmap::CopySharedImage() {
@@ -250,7 +237,6 @@ void TBitmap::SetMonochrome(bool monochrome) {
 
 platform::ObjectHandle TBitmap::GetHandle() {
     if (canvas_) canvas_->ReleaseContext();
-    EnsureImageHandle();
     UnshareImage();
     return image_->Handle;
 }
@@ -294,13 +280,13 @@ void TBitmap::DrawInRect(TCanvas& canvas, const platform::Rect& rect) {
     auto& gdi = platform::GdiApi();
     if (!image_->Monochrome)
         gdi.SetStretchBltMode(canvas.GetHandle(), platform::ColorOnColor);
-    const bool deviceBitmap =
-        (canvas_ && image_->Handle != 0) ||
-        (gdi.GetDeviceCaps(canvas.GetHandle(), platform::caps::RasterCaps) &
-         platform::caps::RcStretchDib) == 0 ||
-        image_->DIBKind != 1 || !image_->StreamImage || image_->StreamImage->empty();
+    // The device is asked whether it could stretch a device-independent
+    // picture, as the drawing always has; only loaded pictures have one, and
+    // none are loaded here, so the device bitmap is what is drawn.
+    if (!(canvas_ && image_->Handle != 0)) {
+        gdi.GetDeviceCaps(canvas.GetHandle(), platform::caps::RasterCaps);
+    }
     canvas.EnsureState(csAllValid);
-    EnsurePalette();
     const platform::ObjectHandle palette = image_->Palette;
     platform::ObjectHandle oldPalette = 0;
     if (palette != 0) {
@@ -308,14 +294,11 @@ void TBitmap::DrawInRect(TCanvas& canvas, const platform::Rect& rect) {
         gdi.RealizePalette(canvas.CurrentHandle());
     }
     try {
-        if (deviceBitmap) {
-            TBitmapCanvas& source = Canvas();
-            source.EnsureState(csAllValid);
-            gdi.StretchBlt(canvas.GetHandle(), rect.Left, rect.Top, rect.Right - rect.Left,
-                           rect.Bottom - rect.Top, source.CurrentHandle(), 0, 0, image_->Width,
-                           image_->Height, canvas.CopyMode());
-        }
-        // The device-independent path needs a loaded picture; none exist here.
+        TBitmapCanvas& source = Canvas();
+        source.EnsureState(csAllValid);
+        gdi.StretchBlt(canvas.GetHandle(), rect.Left, rect.Top, rect.Right - rect.Left,
+                       rect.Bottom - rect.Top, source.CurrentHandle(), 0, 0, image_->Width,
+                       image_->Height, canvas.CopyMode());
     } catch (...) {
         if (palette != 0) gdi.SelectPalette(canvas.CurrentHandle(), oldPalette, true);
         throw;
