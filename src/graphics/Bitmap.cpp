@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/Errors.h"
+#include "runtime/ScopeExit.h"
 
 namespace qmk {
 
@@ -118,62 +119,47 @@ platform::ObjectHandle CopyImageBitmap(platform::ObjectHandle oldHandle,
     auto& gdi = platform::GdiApi();
     const platform::DcHandle screen = gdi.GetDC(0);
     const platform::DcHandle work = gdi.CreateCompatibleDC(screen);
-    if (work == 0) {
-        gdi.ReleaseDC(0, screen);
-        throw EOutOfResources(texts::OutOfResources);
-    }
-    platform::ObjectHandle created = 0;
-    try {
-        created = monochrome ? gdi.CreateBitmap(width, height, 1, 1, nullptr)
-                             : gdi.CreateCompatibleBitmap(screen, width, height);
-        if (created == 0) throw EOutOfResources(texts::OutOfResources);
-        const platform::ObjectHandle previous = gdi.SelectObject(work, created);
-        try {
-            if (canvas != nullptr) {
-                gdi.FillRect(work, platform::Rect{0, 0, width, height}, canvas->Brush().GetHandle());
-                gdi.SetTextColor(work, ColorToColorRef(canvas->Font().Color()));
-                gdi.SetBkColor(work, ColorToColorRef(canvas->Brush().Color()));
-            } else {
-                gdi.PatBlt(work, 0, 0, width, height, platform::rop::Whiteness);
-            }
-            if (oldHandle != 0) {
-                const platform::DcHandle old = gdi.CreateCompatibleDC(screen);
-                if (old == 0) throw EOutOfResources(texts::OutOfResources);
-                try {
-                    ReleaseContextsHolding(oldHandle);
-                    const platform::ObjectHandle previousOld = gdi.SelectObject(old, oldHandle);
-                    if (palette != 0) {
-                        gdi.SelectPalette(old, palette, true);
-                        gdi.RealizePalette(old);
-                        gdi.SelectPalette(work, palette, true);
-                        gdi.RealizePalette(work);
-                    }
-                    if (canvas != nullptr) {
-                        gdi.SetTextColor(old, ColorToColorRef(canvas->Font().Color()));
-                        gdi.SetBkColor(old, ColorToColorRef(canvas->Brush().Color()));
-                    }
-                    gdi.BitBlt(work, 0, 0, width, height, old, 0, 0, platform::rop::SrcCopy);
-                    gdi.SelectObject(old, previousOld);
-                } catch (...) {
-                    gdi.DeleteDC(old);
-                    throw;
-                }
-                gdi.DeleteDC(old);
-            }
-        } catch (...) {
-            gdi.SelectObject(work, previous);
-            gdi.DeleteObject(created);
-            throw;
-        }
-    } catch (...) {
-        gdi.DeleteDC(work);
-        gdi.ReleaseDC(0, screen);
-        throw;
-    }
-    // The new bitmap is still selected into the work context; deleting the
+    ScopeExit releaseScreen([&] { gdi.ReleaseDC(0, screen); });
+    if (work == 0) throw EOutOfResources(texts::OutOfResources);
+    // The new bitmap stays selected into the work context; deleting the
     // context lets go of it.
-    gdi.DeleteDC(work);
-    gdi.ReleaseDC(0, screen);
+    ScopeExit deleteWork([&] { gdi.DeleteDC(work); });
+
+    const platform::ObjectHandle created = monochrome ? gdi.CreateBitmap(width, height, 1, 1, nullptr)
+                                                      : gdi.CreateCompatibleBitmap(screen, width, height);
+    if (created == 0) throw EOutOfResources(texts::OutOfResources);
+    const platform::ObjectHandle previous = gdi.SelectObject(work, created);
+    ScopeExit deleteCreated([&] {
+        gdi.SelectObject(work, previous);
+        gdi.DeleteObject(created);
+    });
+    if (canvas != nullptr) {
+        gdi.FillRect(work, platform::Rect{0, 0, width, height}, canvas->Brush().GetHandle());
+        gdi.SetTextColor(work, ColorToColorRef(canvas->Font().Color()));
+        gdi.SetBkColor(work, ColorToColorRef(canvas->Brush().Color()));
+    } else {
+        gdi.PatBlt(work, 0, 0, width, height, platform::rop::Whiteness);
+    }
+    if (oldHandle != 0) {
+        const platform::DcHandle old = gdi.CreateCompatibleDC(screen);
+        if (old == 0) throw EOutOfResources(texts::OutOfResources);
+        ScopeExit deleteOld([&] { gdi.DeleteDC(old); });
+        ReleaseContextsHolding(oldHandle);
+        const platform::ObjectHandle previousOld = gdi.SelectObject(old, oldHandle);
+        if (palette != 0) {
+            gdi.SelectPalette(old, palette, true);
+            gdi.RealizePalette(old);
+            gdi.SelectPalette(work, palette, true);
+            gdi.RealizePalette(work);
+        }
+        if (canvas != nullptr) {
+            gdi.SetTextColor(old, ColorToColorRef(canvas->Font().Color()));
+            gdi.SetBkColor(old, ColorToColorRef(canvas->Brush().Color()));
+        }
+        gdi.BitBlt(work, 0, 0, width, height, old, 0, 0, platform::rop::SrcCopy);
+        gdi.SelectObject(old, previousOld);
+    }
+    deleteCreated.Dismiss();
     return created;
 }
 
@@ -247,20 +233,16 @@ void TBitmap::RebuildImage(platform::ObjectHandle oldHandle, platform::ObjectHan
     const platform::ObjectHandle handle =
         CopyImageBitmap(oldHandle, oldPalette, width, height, canvas_.get(), monochrome);
     auto& gdi = platform::GdiApi();
-    platform::ObjectHandle palette = 0;
-    try {
-        palette = DuplicatePalette(oldPalette);
-    } catch (...) {
+    ScopeExit deleteHandle([&] {
         if (handle != 0) gdi.DeleteObject(handle);
-        throw;
-    }
-    try {
-        ReplaceImage(handle, palette, width, height, monochrome);
-    } catch (...) {
+    });
+    const platform::ObjectHandle palette = DuplicatePalette(oldPalette);
+    ScopeExit deletePalette([&] {
         if (palette != 0) gdi.DeleteObject(palette);
-        if (handle != 0) gdi.DeleteObject(handle);
-        throw;
-    }
+    });
+    ReplaceImage(handle, palette, width, height, monochrome);
+    deletePalette.Dismiss();
+    deleteHandle.Dismiss();
 }
 
 void TBitmap::ReplaceImage(platform::ObjectHandle handle, platform::ObjectHandle palette,
@@ -293,17 +275,14 @@ void TBitmap::DrawInRect(TCanvas& canvas, const platform::Rect& rect) {
         oldPalette = gdi.SelectPalette(canvas.CurrentHandle(), palette, true);
         gdi.RealizePalette(canvas.CurrentHandle());
     }
-    try {
-        TBitmapCanvas& source = Canvas();
-        source.EnsureState(csAllValid);
-        gdi.StretchBlt(canvas.GetHandle(), rect.Left, rect.Top, rect.Right - rect.Left,
-                       rect.Bottom - rect.Top, source.CurrentHandle(), 0, 0, image_->Width,
-                       image_->Height, canvas.CopyMode());
-    } catch (...) {
+    ScopeExit restorePalette([&] {
         if (palette != 0) gdi.SelectPalette(canvas.CurrentHandle(), oldPalette, true);
-        throw;
-    }
-    if (palette != 0) gdi.SelectPalette(canvas.CurrentHandle(), oldPalette, true);
+    });
+    TBitmapCanvas& source = Canvas();
+    source.EnsureState(csAllValid);
+    gdi.StretchBlt(canvas.GetHandle(), rect.Left, rect.Top, rect.Right - rect.Left,
+                   rect.Bottom - rect.Top, source.CurrentHandle(), 0, 0, image_->Width,
+                   image_->Height, canvas.CopyMode());
 }
 
 }  // namespace qmk
