@@ -9,6 +9,7 @@
 
 #include "platform/SystemColors.h"
 #include "platform/recording/RecordingHandles.h"
+#include "runtime/Cp932.h"
 
 namespace qmk::platform {
 
@@ -30,8 +31,6 @@ Rect Intersect(const Rect& a, const Rect& b) {
 }
 
 bool IsEmpty(const Rect& r) { return r.Right <= r.Left || r.Bottom <= r.Top; }
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // The two-operand mix of a pen colour with what is there (R2 codes 1..16):
 // the code minus one is the truth table over (pen bit, destination bit).
@@ -825,7 +824,7 @@ bool RecordingGdi::GetTextExtentPoint(DcHandle dc, const char* text, int length,
     const std::int32_t height = FontHeight(*record);
     std::int32_t width = 0;
     for (int i = 0; i < length; ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length) {
+        if (IsDbcsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length) {
             width += height;
             ++i;
         } else {
@@ -866,7 +865,7 @@ bool RecordingGdi::ExtTextOut(DcHandle dc, std::int32_t x, std::int32_t y, std::
     for (int i = 0; i < length; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         std::int32_t width = (height + 1) / 2;
-        if (IsLeadByte(c) && i + 1 < length) {
+        if (IsDbcsLeadByte(c) && i + 1 < length) {
             width = height;
             ++i;
         }
