@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "runtime/Errors.h"
+#include "runtime/ScopeExit.h"
 
 namespace qmk {
 
@@ -20,7 +21,6 @@ std::vector<TBitmapCanvas*>& MemoryContexts() {
 // Drops one share of the image; the last share frees it.
 void ReleaseImage(TBitmapImage* image) {
     if (--image->RefCount > 0) return;
-    image->StreamImage.reset();
     image->ReleaseImageHandles();
     delete image;
 }
@@ -67,7 +67,6 @@ TBitmapCanvas::~TBitmapCanvas() { ReleaseContext(); }
 
 void TBitmapCanvas::AcquireHandle() {
     if (bitmap_ == nullptr) return;
-    bitmap_->EnsureImageHandle();
     const TBitmapImage& image = bitmap_->Image();
     // A device bitmap can be selected into one context only.
     ReleaseContextsHolding(image.Handle);
@@ -120,62 +119,47 @@ platform::ObjectHandle CopyImageBitmap(platform::ObjectHandle oldHandle,
     auto& gdi = platform::GdiApi();
     const platform::DcHandle screen = gdi.GetDC(0);
     const platform::DcHandle work = gdi.CreateCompatibleDC(screen);
-    if (work == 0) {
-        gdi.ReleaseDC(0, screen);
-        throw EOutOfResources(texts::OutOfResources);
-    }
-    platform::ObjectHandle created = 0;
-    try {
-        created = monochrome ? gdi.CreateBitmap(width, height, 1, 1, nullptr)
-                             : gdi.CreateCompatibleBitmap(screen, width, height);
-        if (created == 0) throw EOutOfResources(texts::OutOfResources);
-        const platform::ObjectHandle previous = gdi.SelectObject(work, created);
-        try {
-            if (canvas != nullptr) {
-                gdi.FillRect(work, platform::Rect{0, 0, width, height}, canvas->Brush().GetHandle());
-                gdi.SetTextColor(work, ColorToColorRef(canvas->Font().Color()));
-                gdi.SetBkColor(work, ColorToColorRef(canvas->Brush().Color()));
-            } else {
-                gdi.PatBlt(work, 0, 0, width, height, platform::rop::Whiteness);
-            }
-            if (oldHandle != 0) {
-                const platform::DcHandle old = gdi.CreateCompatibleDC(screen);
-                if (old == 0) throw EOutOfResources(texts::OutOfResources);
-                try {
-                    ReleaseContextsHolding(oldHandle);
-                    const platform::ObjectHandle previousOld = gdi.SelectObject(old, oldHandle);
-                    if (palette != 0) {
-                        gdi.SelectPalette(old, palette, true);
-                        gdi.RealizePalette(old);
-                        gdi.SelectPalette(work, palette, true);
-                        gdi.RealizePalette(work);
-                    }
-                    if (canvas != nullptr) {
-                        gdi.SetTextColor(old, ColorToColorRef(canvas->Font().Color()));
-                        gdi.SetBkColor(old, ColorToColorRef(canvas->Brush().Color()));
-                    }
-                    gdi.BitBlt(work, 0, 0, width, height, old, 0, 0, platform::rop::SrcCopy);
-                    gdi.SelectObject(old, previousOld);
-                } catch (...) {
-                    gdi.DeleteDC(old);
-                    throw;
-                }
-                gdi.DeleteDC(old);
-            }
-        } catch (...) {
-            gdi.SelectObject(work, previous);
-            gdi.DeleteObject(created);
-            throw;
-        }
-    } catch (...) {
-        gdi.DeleteDC(work);
-        gdi.ReleaseDC(0, screen);
-        throw;
-    }
-    // The new bitmap is still selected into the work context; deleting the
+    ScopeExit releaseScreen([&] { gdi.ReleaseDC(0, screen); });
+    if (work == 0) throw EOutOfResources(texts::OutOfResources);
+    // The new bitmap stays selected into the work context; deleting the
     // context lets go of it.
-    gdi.DeleteDC(work);
-    gdi.ReleaseDC(0, screen);
+    ScopeExit deleteWork([&] { gdi.DeleteDC(work); });
+
+    const platform::ObjectHandle created = monochrome ? gdi.CreateBitmap(width, height, 1, 1, nullptr)
+                                                      : gdi.CreateCompatibleBitmap(screen, width, height);
+    if (created == 0) throw EOutOfResources(texts::OutOfResources);
+    const platform::ObjectHandle previous = gdi.SelectObject(work, created);
+    ScopeExit deleteCreated([&] {
+        gdi.SelectObject(work, previous);
+        gdi.DeleteObject(created);
+    });
+    if (canvas != nullptr) {
+        gdi.FillRect(work, platform::Rect{0, 0, width, height}, canvas->Brush().GetHandle());
+        gdi.SetTextColor(work, ColorToColorRef(canvas->Font().Color()));
+        gdi.SetBkColor(work, ColorToColorRef(canvas->Brush().Color()));
+    } else {
+        gdi.PatBlt(work, 0, 0, width, height, platform::rop::Whiteness);
+    }
+    if (oldHandle != 0) {
+        const platform::DcHandle old = gdi.CreateCompatibleDC(screen);
+        if (old == 0) throw EOutOfResources(texts::OutOfResources);
+        ScopeExit deleteOld([&] { gdi.DeleteDC(old); });
+        ReleaseContextsHolding(oldHandle);
+        const platform::ObjectHandle previousOld = gdi.SelectObject(old, oldHandle);
+        if (palette != 0) {
+            gdi.SelectPalette(old, palette, true);
+            gdi.RealizePalette(old);
+            gdi.SelectPalette(work, palette, true);
+            gdi.RealizePalette(work);
+        }
+        if (canvas != nullptr) {
+            gdi.SetTextColor(old, ColorToColorRef(canvas->Font().Color()));
+            gdi.SetBkColor(old, ColorToColorRef(canvas->Brush().Color()));
+        }
+        gdi.BitBlt(work, 0, 0, width, height, old, 0, 0, platform::rop::SrcCopy);
+        gdi.SelectObject(old, previousOld);
+    }
+    deleteCreated.Dismiss();
     return created;
 }
 
@@ -209,20 +193,9 @@ bool TBitmap::Equals(const TGraphic& other) const {
 }
 
 void TBitmap::CreateCanvas() {
-    EnsureImageHandle();
     canvas_ = std::make_unique<TBitmapCanvas>(this);
     canvas_->OnChange = TChangeEvent::Bind<&TBitmap::CanvasChanged>(this);
     canvas_->OnChanging = TChangeEvent::Bind<&TBitmap::CanvasChanging>(this);
-}
-
-void TBitmap::EnsureImageHandle() {
-    // Only a loaded picture has a stream without a device bitmap, and this
-    // system loads none: there is nothing to build.
-}
-
-void TBitmap::EnsurePalette() {
-    // A palette comes from the colour table of a device-independent copy,
-    // which exists only for loaded pictures; none are loaded here.
 }
 
 void TBitmap::CopySharedImage() {
@@ -250,7 +223,6 @@ void TBitmap::SetMonochrome(bool monochrome) {
 
 platform::ObjectHandle TBitmap::GetHandle() {
     if (canvas_) canvas_->ReleaseContext();
-    EnsureImageHandle();
     UnshareImage();
     return image_->Handle;
 }
@@ -261,20 +233,16 @@ void TBitmap::RebuildImage(platform::ObjectHandle oldHandle, platform::ObjectHan
     const platform::ObjectHandle handle =
         CopyImageBitmap(oldHandle, oldPalette, width, height, canvas_.get(), monochrome);
     auto& gdi = platform::GdiApi();
-    platform::ObjectHandle palette = 0;
-    try {
-        palette = DuplicatePalette(oldPalette);
-    } catch (...) {
+    ScopeExit deleteHandle([&] {
         if (handle != 0) gdi.DeleteObject(handle);
-        throw;
-    }
-    try {
-        ReplaceImage(handle, palette, width, height, monochrome);
-    } catch (...) {
+    });
+    const platform::ObjectHandle palette = DuplicatePalette(oldPalette);
+    ScopeExit deletePalette([&] {
         if (palette != 0) gdi.DeleteObject(palette);
-        if (handle != 0) gdi.DeleteObject(handle);
-        throw;
-    }
+    });
+    ReplaceImage(handle, palette, width, height, monochrome);
+    deletePalette.Dismiss();
+    deleteHandle.Dismiss();
 }
 
 void TBitmap::ReplaceImage(platform::ObjectHandle handle, platform::ObjectHandle palette,
@@ -294,33 +262,27 @@ void TBitmap::DrawInRect(TCanvas& canvas, const platform::Rect& rect) {
     auto& gdi = platform::GdiApi();
     if (!image_->Monochrome)
         gdi.SetStretchBltMode(canvas.GetHandle(), platform::ColorOnColor);
-    const bool deviceBitmap =
-        (canvas_ && image_->Handle != 0) ||
-        (gdi.GetDeviceCaps(canvas.GetHandle(), platform::caps::RasterCaps) &
-         platform::caps::RcStretchDib) == 0 ||
-        image_->DIBKind != 1 || !image_->StreamImage || image_->StreamImage->empty();
+    // The device is asked whether it could stretch a device-independent
+    // picture, as the drawing always has; only loaded pictures have one, and
+    // none are loaded here, so the device bitmap is what is drawn.
+    if (!(canvas_ && image_->Handle != 0)) {
+        gdi.GetDeviceCaps(canvas.GetHandle(), platform::caps::RasterCaps);
+    }
     canvas.EnsureState(csAllValid);
-    EnsurePalette();
     const platform::ObjectHandle palette = image_->Palette;
     platform::ObjectHandle oldPalette = 0;
     if (palette != 0) {
         oldPalette = gdi.SelectPalette(canvas.CurrentHandle(), palette, true);
         gdi.RealizePalette(canvas.CurrentHandle());
     }
-    try {
-        if (deviceBitmap) {
-            TBitmapCanvas& source = Canvas();
-            source.EnsureState(csAllValid);
-            gdi.StretchBlt(canvas.GetHandle(), rect.Left, rect.Top, rect.Right - rect.Left,
-                           rect.Bottom - rect.Top, source.CurrentHandle(), 0, 0, image_->Width,
-                           image_->Height, canvas.CopyMode());
-        }
-        // The device-independent path needs a loaded picture; none exist here.
-    } catch (...) {
+    ScopeExit restorePalette([&] {
         if (palette != 0) gdi.SelectPalette(canvas.CurrentHandle(), oldPalette, true);
-        throw;
-    }
-    if (palette != 0) gdi.SelectPalette(canvas.CurrentHandle(), oldPalette, true);
+    });
+    TBitmapCanvas& source = Canvas();
+    source.EnsureState(csAllValid);
+    gdi.StretchBlt(canvas.GetHandle(), rect.Left, rect.Top, rect.Right - rect.Left,
+                   rect.Bottom - rect.Top, source.CurrentHandle(), 0, 0, image_->Width,
+                   image_->Height, canvas.CopyMode());
 }
 
 }  // namespace qmk

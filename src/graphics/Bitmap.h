@@ -30,17 +30,11 @@ public:
     // and the palette.
     virtual void ReleaseImageHandles();
 
-    // The picture in device-independent file form, from loading; this
-    // system loads no pictures, so it stays empty.
-    std::unique_ptr<std::vector<std::uint8_t>> StreamImage;
     platform::ObjectHandle Handle = 0;
     platform::ObjectHandle Palette = 0;
     std::int32_t Width = 0;
     std::int32_t Height = 0;
-    const void* DIBHeader = nullptr;
-    const void* DIBBits = nullptr;
     bool Monochrome = false;
-    std::uint8_t DIBKind = 0;  // 0 none, 1 40-byte header, 2 12-byte header
 };
 
 // The canvas of a bitmap: its context is a memory device context with the
@@ -87,7 +81,7 @@ public:
 
     void DrawInRect(TCanvas& canvas, const platform::Rect& rect) override;
     bool Equals(const TGraphic& other) const override;
-    bool IsEmpty() const override { return image_->Handle == 0 && !image_->StreamImage; }
+    bool IsEmpty() const override { return image_->Handle == 0; }
     std::int32_t GetHeight() const override { return image_->Height; }
     std::int32_t GetWidth() const override { return image_->Width; }
     // A new size keeps the old picture at the top-left corner; a
@@ -105,22 +99,10 @@ public:
     platform::ObjectHandle GetHandle();
 
     // Before every change made through the canvas: a shared image is copied
-    // so the change stays with this bitmap; a private one drops its
-    // device-independent copy, which the change would make stale.
+    // so the change stays with this bitmap.
     void UnshareImage() {
-        if (image_->RefCount > 1) {
-            CopySharedImage();
-            return;
-        }
-        image_->StreamImage.reset();
-        image_->DIBHeader = nullptr;
-        image_->DIBBits = nullptr;
-        image_->DIBKind = 0;
+        if (image_->RefCount > 1) CopySharedImage();
     }
-    // Builds the device bitmap from the stream when there is only a stream.
-    void EnsureImageHandle();
-    // Builds the palette from the device-independent header when needed.
-    void EnsurePalette();
 
 private:
     void CreateCanvas();

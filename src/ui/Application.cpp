@@ -183,7 +183,6 @@ void TApplication::Dispatch(const platform::Message& message) {
     using platform::MessageKind;
     if (message.Kind == MessageKind::EndSession) {
         // The session is ending: leave at once, without the close path.
-        sessionEnding_ = true;
         terminated_ = true;
         return;
     }

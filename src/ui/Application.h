@@ -74,8 +74,6 @@ public:
     // Ends the message loop after the current message (the quit message).
     void Terminate() { terminated_ = true; }
     bool Terminated() const { return terminated_; }
-    // Set when the session ends: the loop ends without closing the forms.
-    bool SessionEnding() const { return sessionEnding_; }
     // Whether another program destroyed the main form's window; asks the
     // display when its message has not been taken yet (during a run).
     bool MainWindowLost();
@@ -145,7 +143,6 @@ private:
     std::unordered_map<platform::WindowHandle, TWinControl*> windows_;
     bool running_ = false;
     bool terminated_ = false;
-    bool sessionEnding_ = false;
     bool mainWindowLost_ = false;
     bool lostWindowErrorReported_ = false;
     TApplication* previous_ = nullptr;

@@ -1,11 +1,11 @@
 #include "ui/Button.h"
 
+#include "graphics/Color.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
 #include "ui/StylePainter.h"
-#include "ui/SystemColors.h"
 
 namespace qmk {
 
@@ -110,7 +110,7 @@ void TButton::PaintWindow(platform::DcHandle dc) {
     {
         TSelectedObject font(dc, FontHandle(Font()));
         gdi.SetBkMode(dc, platform::Transparent);
-        gdi.SetTextColor(dc, ColorRefOf(FontColor(Font())));
+        gdi.SetTextColor(dc, ColorToColorRef(FontColor(Font())));
         const platform::Size extent = TextExtent(Font(), Caption(), dc);
         const std::int32_t x = (Width() - extent.Cx) / 2 + shift;
         const std::int32_t y = (Height() - extent.Cy) / 2 + shift;

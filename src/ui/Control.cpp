@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "graphics/Color.h"
 #include "graphics/ControlCanvas.h"
 #include "platform/Platform.h"
 #include "runtime/Errors.h"
@@ -10,7 +11,6 @@
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
 #include "ui/Form.h"
-#include "ui/SystemColors.h"
 
 namespace qmk {
 
@@ -218,7 +218,7 @@ void TWinControl::CreateParams(platform::CreateWindowParams& params) {
     params.Y = Top();
     params.Width = Width();
     params.Height = Height();
-    params.Background = ColorRefOf(Color());
+    params.Background = ColorToColorRef(Color());
     params.Title = Caption();
 }
 

@@ -13,8 +13,8 @@ namespace qmk {
 
 namespace {
 
-std::map<std::string, TControlFactory>& Classes() {
-    static std::map<std::string, TControlFactory> classes = {
+const std::map<std::string, TControlFactory>& Classes() {
+    static const std::map<std::string, TControlFactory> classes = {
         {"TLabel", [] { return std::make_unique<TLabel>(); }},
         {"TButton", [] { return std::make_unique<TButton>(); }},
         {"TMemo", [] { return std::make_unique<TMemo>(); }},
@@ -25,10 +25,6 @@ std::map<std::string, TControlFactory>& Classes() {
 }
 
 }  // namespace
-
-void RegisterControlClass(const std::string& className, TControlFactory factory) {
-    Classes()[className] = std::move(factory);
-}
 
 std::unique_ptr<TControl> CreateControlOfClass(const std::string& className) {
     const auto it = Classes().find(className);

@@ -11,9 +11,8 @@ namespace qmk {
 
 using TControlFactory = std::function<std::unique_ptr<TControl>()>;
 
-// TLabel, TButton, TMemo, TPanel and TPaintBox are known from the start.
-void RegisterControlClass(const std::string& className, TControlFactory factory);
-// Raises EResNotFound for a class nobody registered.
+// TLabel, TButton, TMemo, TPanel and TPaintBox; raises EResNotFound for
+// any other class name.
 std::unique_ptr<TControl> CreateControlOfClass(const std::string& className);
 
 }  // namespace qmk

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "graphics/Color.h"
 #include "platform/Platform.h"
 #include "runtime/MulDiv.h"
 #include "runtime/ProgramTexts.h"
@@ -11,7 +12,6 @@
 #include "ui/Fonts.h"
 #include "ui/Memo.h"
 #include "ui/StylePainter.h"
-#include "ui/SystemColors.h"
 
 namespace qmk {
 
@@ -231,7 +231,7 @@ void TForm::CreateParams(platform::CreateWindowParams& params) {
     params.Y = Top() + frame.Top;
     params.Width = ClientWidth();
     params.Height = ClientHeight();
-    params.Background = ColorRefOf(Color());
+    params.Background = ColorToColorRef(Color());
     params.Title = Caption();
 }
 

@@ -1,9 +1,9 @@
 #include "ui/Label.h"
 
+#include "graphics/Color.h"
 #include "platform/Platform.h"
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
-#include "ui/SystemColors.h"
 
 namespace qmk {
 
@@ -57,8 +57,8 @@ void TLabel::Paint(platform::DcHandle dc) {
     auto& gdi = platform::GdiApi();
     const platform::Rect area{0, 0, Width(), Height()};
     TSelectedObject font(dc, FontHandle(Font()));
-    gdi.SetBkColor(dc, ColorRefOf(Color()));
-    gdi.SetTextColor(dc, ColorRefOf(FontColor(Font())));
+    gdi.SetBkColor(dc, ColorToColorRef(Color()));
+    gdi.SetTextColor(dc, ColorToColorRef(FontColor(Font())));
     gdi.SetBkMode(dc, platform::Opaque);
     gdi.ExtTextOut(dc, 0, 0, platform::eto::Opaque | platform::eto::Clipped, &area,
                    Caption().data(), static_cast<int>(Caption().size()));

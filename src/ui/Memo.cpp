@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "graphics/Color.h"
 #include "platform/Platform.h"
 #include "ui/Application.h"
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
 #include "ui/StylePainter.h"
-#include "ui/SystemColors.h"
 
 namespace qmk {
 
@@ -340,8 +340,8 @@ void TMemo::PaintWindow(platform::DcHandle dc) {
     const bool focused = ShowsFocus();
     const std::int32_t selStart = focused ? SelStart() : 0;
     const std::int32_t selEnd = focused ? SelStart() + SelLength() : 0;
-    const platform::ColorRef textColor = ColorRefOf(FontColor(Font()));
-    const platform::ColorRef backColor = ColorRefOf(Color());
+    const platform::ColorRef textColor = ColorToColorRef(FontColor(Font()));
+    const platform::ColorRef backColor = ColorToColorRef(Color());
     const std::string_view text(text_);
 
     TSelectedObject font(dc, FontHandle(Font()));
@@ -363,8 +363,8 @@ void TMemo::PaintWindow(platform::DcHandle dc) {
             const std::string_view part = text.substr(from, to - from);
             platform::Size size;
             gdi.GetTextExtentPoint(dc, part.data(), static_cast<int>(part.size()), &size);
-            gdi.SetBkColor(dc, selected ? ColorRefOf(clHighlight) : backColor);
-            gdi.SetTextColor(dc, selected ? ColorRefOf(clHighlightText) : textColor);
+            gdi.SetBkColor(dc, selected ? ColorToColorRef(clHighlight) : backColor);
+            gdi.SetTextColor(dc, selected ? ColorToColorRef(clHighlightText) : textColor);
             const platform::Rect cell{x, y, x + size.Cx, y + height};
             gdi.ExtTextOut(dc, x, y, platform::eto::Opaque | platform::eto::Clipped, &cell, part.data(),
                            static_cast<int>(part.size()));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "graphics/Color.h"
 #include "platform/Platform.h"
 #include "runtime/MulDiv.h"
 #include "runtime/ProgramTexts.h"
@@ -11,7 +12,6 @@
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
 #include "ui/StylePainter.h"
-#include "ui/SystemColors.h"
 
 namespace qmk {
 
@@ -137,7 +137,7 @@ void TMessageBoxForm::PaintWindow(platform::DcHandle dc) {
     auto& gdi = platform::GdiApi();
     TSelectedObject font(dc, FontHandle(Font()));
     gdi.SetBkMode(dc, platform::Transparent);
-    gdi.SetTextColor(dc, ColorRefOf(FontColor(Font())));
+    gdi.SetTextColor(dc, ColorToColorRef(FontColor(Font())));
     std::int32_t y = textOrigin_.Y;
     for (const std::string& line : lines_) {
         gdi.ExtTextOut(dc, textOrigin_.X, y, 0, nullptr, line.data(), static_cast<int>(line.size()));

@@ -1,7 +1,7 @@
 #include "ui/StylePainter.h"
 
+#include "graphics/Color.h"
 #include "platform/Platform.h"
-#include "ui/SystemColors.h"
 
 namespace qmk::StylePainter {
 
@@ -34,7 +34,7 @@ void FillSolid(platform::DcHandle dc, const platform::Rect& rect, TColor color) 
     if (rect.Right <= rect.Left || rect.Bottom <= rect.Top) return;
     auto& gdi = platform::GdiApi();
     platform::LogBrush request;
-    request.Color = ColorRefOf(color);
+    request.Color = ColorToColorRef(color);
     const platform::ObjectHandle brush = gdi.CreateBrushIndirect(request);
     if (brush == 0) return;
     gdi.FillRect(dc, rect, brush);

@@ -4,7 +4,7 @@
 
 #include "DemoForm.h"
 #include "UiFixture.h"
-#include "ui/SystemColors.h"
+#include "graphics/Color.h"
 
 namespace qmk::test {
 namespace {
@@ -150,10 +150,10 @@ TEST_F(FormTest, FocusShowsOnlyWhileTheWindowIsActive) {
     application_->ProcessMessages();
     auto* surface = gdi_.WindowSurface(form_->Kekka->Handle());
     const platform::Rect text = form_->Kekka->TextRect();
-    const platform::ColorRef highlight = ColorRefOf(clHighlight);
+    const platform::ColorRef highlight = ColorToColorRef(clHighlight);
     EXPECT_EQ(surface->Pixel(text.Left, text.Top), highlight);
     activation(MessageKind::Deactivate);
-    EXPECT_EQ(surface->Pixel(text.Left, text.Top), ColorRefOf(clTeal));
+    EXPECT_EQ(surface->Pixel(text.Left, text.Top), ColorToColorRef(clTeal));
     EXPECT_EQ(form_->Kekka->SelLength(), static_cast<std::int32_t>(form_->Kekka->Text().size()));
     activation(MessageKind::Activate);
     EXPECT_EQ(surface->Pixel(text.Left, text.Top), highlight);

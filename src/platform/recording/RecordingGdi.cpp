@@ -8,19 +8,19 @@
 #include <utility>
 
 #include "platform/SystemColors.h"
+#include "platform/recording/RecordingHandles.h"
+#include "runtime/Cp932.h"
 
 namespace qmk::platform {
+
+using recording::KindOf;
+using recording::MakeHandle;
+using recording::SerialOf;
 
 namespace {
 
 constexpr std::size_t LogCapacity = 1u << 16;
 constexpr Rect Unclipped{INT_MIN / 2, INT_MIN / 2, INT_MAX / 2, INT_MAX / 2};
-
-Handle MakeHandle(std::uint8_t kind, std::size_t serial) {
-    return (static_cast<Handle>(kind) << 24) | static_cast<Handle>(serial);
-}
-std::uint8_t KindOf(Handle handle) { return static_cast<std::uint8_t>((handle >> 24) & 0xFF); }
-std::size_t SerialOf(Handle handle) { return static_cast<std::size_t>(handle & 0xFFFFFF); }
 
 Rect Intersect(const Rect& a, const Rect& b) {
     Rect r{std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
@@ -31,8 +31,6 @@ Rect Intersect(const Rect& a, const Rect& b) {
 }
 
 bool IsEmpty(const Rect& r) { return r.Right <= r.Left || r.Bottom <= r.Top; }
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // The two-operand mix of a pen colour with what is there (R2 codes 1..16):
 // the code minus one is the truth table over (pen bit, destination bit).
@@ -45,57 +43,6 @@ ColorRef Mix(int rop2, ColorRef pen, ColorRef dest) {
     if (table & 8) result |= pen & dest;
     return result & 0x00FFFFFF;
 }
-
-// Argument kinds of each call, used when rendering a record:
-// d dc, o object, w window, i integer, x hex, R optional rect (5 slots),
-// s text (2 slots: offset into the arena, length).
-struct CallFormat {
-    const char* Name;
-    const char* Args;
-};
-constexpr CallFormat Formats[] = {
-    {"GetDC", "w"},
-    {"ReleaseDC", "wd"},
-    {"CreateCompatibleDC", "d"},
-    {"DeleteDC", "d"},
-    {"CreateCompatibleBitmap", "dii"},
-    {"CreateBitmap", "iiii"},
-    {"GetStockObject", "i"},
-    {"CreatePenIndirect", "iix"},
-    {"CreateBrushIndirect", "ixi"},
-    {"CreateFontIndirect", "iiiiiiiis"},
-    {"SelectObject", "do"},
-    {"DeleteObject", "o"},
-    {"UnrealizeObject", "o"},
-    {"CreatePalette", "i"},
-    {"GetPaletteEntryCount", "o"},
-    {"GetPaletteEntries", "oii"},
-    {"SelectPalette", "doi"},
-    {"RealizePalette", "d"},
-    {"SetPixel", "diix"},
-    {"GetPixel", "dii"},
-    {"BitBlt", "diiiidiix"},
-    {"StretchBlt", "diiiidiiiix"},
-    {"PatBlt", "diiiix"},
-    {"FillRect", "diiiio"},
-    {"MoveToEx", "dii"},
-    {"LineTo", "dii"},
-    {"GetCurrentPositionEx", "d"},
-    {"SetBkColor", "dx"},
-    {"SetTextColor", "dx"},
-    {"SetBkMode", "di"},
-    {"SetROP2", "di"},
-    {"SetStretchBltMode", "di"},
-    {"SetViewportOrgEx", "dii"},
-    {"IntersectClipRect", "diiii"},
-    {"GetSysColor", "i"},
-    {"GetDeviceCaps", "di"},
-    {"GetTextExtentPoint", "ds"},
-    {"GetTextMetrics", "d"},
-    {"ExtTextOut", "diixRs"},
-    {"DrawFocusRect", "diiii"},
-};
-static_assert(std::size(Formats) == static_cast<std::size_t>(RecordingGdi::Call::Count));
 
 }  // namespace
 
@@ -232,84 +179,6 @@ std::int64_t RecordingGdi::LogText(const char* text, int length) {
     const auto offset = static_cast<std::int64_t>(logText_.size());
     if (logging_ && text != nullptr && length > 0) logText_.append(text, static_cast<std::size_t>(length));
     return offset;
-}
-
-const char* RecordingGdi::CallName(Call call) {
-    const auto index = static_cast<std::size_t>(call);
-    return index < std::size(Formats) ? Formats[index].Name : "?";
-}
-
-std::string RecordingGdi::HandleName(Handle handle) {
-    if (handle == 0) return "0";
-    static constexpr const char* Prefixes[] = {"?", "dc", "bmp", "pen", "brush", "font", "pal", "stock"};
-    const std::uint8_t kind = KindOf(handle);
-    if (kind == KindStock && SerialOf(handle) == DefaultBitmapId) return "defaultbitmap";
-    if (kind == 0 || kind > KindStock) return std::to_string(handle);
-    return Prefixes[kind] + std::to_string(SerialOf(handle));
-}
-
-std::string RecordingGdi::Describe(std::size_t index) const {
-    const CallRecord& record = log_[index];
-    const CallFormat& format = Formats[static_cast<std::size_t>(record.Id)];
-    std::string text = format.Name;
-    text += '(';
-    int slot = 0;
-    char buffer[24];
-    for (const char* kind = format.Args; *kind != '\0'; ++kind) {
-        if (kind != format.Args) text += ',';
-        const std::int64_t value = record.Args[slot++];
-        switch (*kind) {
-        case 'd':
-        case 'o':
-            text += HandleName(static_cast<Handle>(value));
-            break;
-        case 'w':
-            text += value == 0 ? std::string("0") : "w" + std::to_string(value);
-            break;
-        case 'x':
-            std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(value));
-            text += buffer;
-            break;
-        case 'R':
-            if (value == 0) {
-                text += "null";
-            } else {
-                std::snprintf(buffer, sizeof buffer, "(%d,%d,%d,%d)",
-                              static_cast<int>(record.Args[slot]), static_cast<int>(record.Args[slot + 1]),
-                              static_cast<int>(record.Args[slot + 2]), static_cast<int>(record.Args[slot + 3]));
-                text += buffer;
-            }
-            slot += 4;
-            break;
-        case 's': {
-            const auto offset = static_cast<std::size_t>(value);
-            const auto length = static_cast<std::size_t>(record.Args[slot++]);
-            text += '"';
-            if (offset + length <= logText_.size()) text.append(logText_, offset, length);
-            text += '"';
-            break;
-        }
-        default:
-            text += std::to_string(value);
-            break;
-        }
-    }
-    text += ')';
-    return text;
-}
-
-std::vector<std::string> RecordingGdi::Calls() const {
-    std::vector<std::string> result;
-    result.reserve(logSize_);
-    for (std::size_t i = 0; i < logSize_; ++i) result.push_back(Describe(i));
-    return result;
-}
-
-std::vector<std::string> RecordingGdi::Calls(Call only) const {
-    std::vector<std::string> result;
-    for (std::size_t i = 0; i < logSize_; ++i)
-        if (log_[i].Id == only) result.push_back(Describe(i));
-    return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -955,7 +824,7 @@ bool RecordingGdi::GetTextExtentPoint(DcHandle dc, const char* text, int length,
     const std::int32_t height = FontHeight(*record);
     std::int32_t width = 0;
     for (int i = 0; i < length; ++i) {
-        if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length) {
+        if (IsDbcsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length) {
             width += height;
             ++i;
         } else {
@@ -996,7 +865,7 @@ bool RecordingGdi::ExtTextOut(DcHandle dc, std::int32_t x, std::int32_t y, std::
     for (int i = 0; i < length; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         std::int32_t width = (height + 1) / 2;
-        if (IsLeadByte(c) && i + 1 < length) {
+        if (IsDbcsLeadByte(c) && i + 1 < length) {
             width = height;
             ++i;
         }

@@ -16,9 +16,10 @@ namespace {
 constexpr std::size_t NameCapacity = 32;
 char programName[NameCapacity] = "qmk";
 
-// Only what is safe with a broken connection and in the middle of anything:
-// write, kill, waitpid and _exit.
-void WriteAll(const char* text, std::size_t length) {
+}  // namespace
+
+void WriteErrorNow(const char* text) {
+    std::size_t length = std::strlen(text);
     while (length > 0) {
         const ssize_t written = ::write(STDERR_FILENO, text, length);
         if (written < 0 && errno == EINTR) continue;
@@ -28,7 +29,10 @@ void WriteAll(const char* text, std::size_t length) {
     }
 }
 
-}  // namespace
+void EndNow(int status) {
+    XvfbServer::StopAllNow();
+    ::_exit(status);
+}
 
 void SetLostConnectionRule(std::string_view name) {
     name = name.substr(0, NameCapacity - 1);
@@ -39,11 +43,9 @@ void SetLostConnectionRule(std::string_view name) {
 
 int EndOnLostConnection(Display*) {
     std::fflush(stdout);
-    static constexpr char Lost[] = ": lost the connection to the X server\n";
-    WriteAll(programName, std::strlen(programName));
-    WriteAll(Lost, sizeof Lost - 1);
-    XvfbServer::StopAllNow();
-    ::_exit(1);
+    WriteErrorNow(programName);
+    WriteErrorNow(": lost the connection to the X server\n");
+    EndNow(1);
 }
 
 const char* ProgramNameForMessages() { return programName; }

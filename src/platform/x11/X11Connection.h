@@ -30,4 +30,12 @@ int EndOnLostConnection(Display* display);
 // writes on standard error.
 const char* ProgramNameForMessages();
 
+// The ways out that run no destructor (this rule, a signal, a watchdog)
+// use only what is safe in the middle of anything: write, kill, waitpid
+// and _exit.
+// Writes the whole text on standard error.
+void WriteErrorNow(const char* text);
+// Stops the private X servers this process started and ends it.
+[[noreturn]] void EndNow(int status);
+
 }  // namespace qmk::platform::x11

@@ -1,15 +1,12 @@
 #include "platform/x11/X11RunnerHost.h"
 
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include <sys/time.h>
-#include <unistd.h>
 
 #include "platform/posix/PosixMachine.h"
 #include "platform/x11/X11Connection.h"
@@ -29,25 +26,7 @@ namespace qmk::platform::x11 {
 
 namespace {
 
-// Every way out that skips destructors (a signal, the watchdog) goes
-// through here: only write, kill, waitpid and _exit.
-void WriteError(const char* text) {
-    std::size_t length = std::strlen(text);
-    while (length > 0) {
-        const ssize_t written = ::write(STDERR_FILENO, text, length);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        text += written;
-        length -= static_cast<std::size_t>(written);
-    }
-}
-
-[[noreturn]] void LeaveNow(int status) {
-    XvfbServer::StopAllNow();
-    ::_exit(status);
-}
-
-extern "C" void OnTerminatingSignal(int signal) { LeaveNow(128 + signal); }
+extern "C" void OnTerminatingSignal(int signal) { EndNow(128 + signal); }
 
 // The line of the step being watched is made when the step begins; two
 // buffers, so the one the handler may be reading is never the one being
@@ -85,8 +64,8 @@ private:
 
     static void OnTimeout(int) {
         const char* text = text_.load();
-        if (text != nullptr) WriteError(text);
-        LeaveNow(1);
+        if (text != nullptr) WriteErrorNow(text);
+        EndNow(1);
     }
 
     static inline bool installed_ = false;

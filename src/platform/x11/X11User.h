@@ -111,7 +111,9 @@ private:
     bool Translate(XEvent& event, Message& message);
     bool TranslateKey(const XKeyEvent& event, Message& message);
     bool TranslateFocus(const XFocusChangeEvent& event, bool in, Message& message);
+    // The selections (X11Selection.cpp).
     void AnswerSelectionRequest(const XSelectionRequestEvent& request);
+    void ForgetSelection(const XSelectionClearEvent& event);
     bool ConvertSelection(const OwnedSelection& owned, Atom target, Window requestor, Atom property);
     // PRIMARY, CLIPBOARD, or null for another selection.
     OwnedSelection* SlotOf(Atom selection);

@@ -7,54 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "X11GdiFixture.h"
-#include "platform/x11/XvfbServer.h"
 
 namespace qmk::platform::x11::testing {
 namespace {
 
-struct RoundTrip {
-    ColorRef Written;
-    ColorRef Read16;  // as a 5-6-5 screen stores it
-};
-
-const RoundTrip RoundTrips[] = {
-    {0x00000000, 0x00000000}, {0x00FFFFFF, 0x00F8FCF8}, {0x00123456, 0x00103450},
-    {0x00000080, 0x00000080}, {0x00808000, 0x00808000}, {0x00C0C0C0, 0x00C0C0C0},
-    {0x00070307, 0x00000000}, {0x00FF00FF, 0x00F800F8},
-};
-
-void ExpectRoundTrips(Gdi& gdi, DcHandle dc, bool reduced) {
-    for (const auto& c : RoundTrips) {
-        SCOPED_TRACE(std::to_string(c.Written));
-        gdi.SetPixel(dc, 3, 4, c.Written);
-        const ColorRef expected = reduced ? c.Read16 : c.Written;
-        EXPECT_EQ(gdi.GetPixel(dc, 3, 4), expected);
-        // Writing back what was read stores the same colour again.
-        gdi.SetPixel(dc, 3, 4, expected);
-        EXPECT_EQ(gdi.GetPixel(dc, 3, 4), expected);
-    }
-}
-
-TEST_F(X11GdiTest, PixelsRoundTripAtDepth24) {
-    ASSERT_EQ(display_->Depth(), 24);
-    auto m = MakeMemoryDc(*gdi_, 10, 10);
-    ExpectRoundTrips(*gdi_, m.Dc, false);
-    FreeMemoryDc(*gdi_, m);
-}
-
-TEST_F(X11GdiTest, PixelsReadBackReducedAtDepth16) {
-    XvfbServer::Options options;
-    options.Depth = 16;
-    XvfbServer server(options);
-    X11Display display(server.DisplayName().c_str());
-    ASSERT_EQ(display.Depth(), 16);
-    X11Gdi gdi(display);
-    EXPECT_EQ(gdi.GetDeviceCaps(0, caps::BitsPixel), 16);
-    auto m = MakeMemoryDc(gdi, 10, 10);
-    ExpectRoundTrips(gdi, m.Dc, true);
-    EXPECT_EQ(gdi.GetPixel(m.Dc, 9, 9), 0x00F8FCF8u);  // white as the screen keeps it
-    FreeMemoryDc(gdi, m);
-}
+// Round trips at every depth are the contract's (tests/platform/contract).
 
 TEST_F(X11GdiTest, NewBitmapIsFilledWhiteAndWritesLandInTheServerPixmap) {
     auto m = MakeMemoryDc(*gdi_, 174, 190);

@@ -18,8 +18,8 @@
 #include "RunnerProcess.h"
 #include "platform/x11/XvfbServer.h"
 
-// Last: Xlib defines macros (None, Bool) that the headers above use as names.
-#include <X11/Xlib.h>
+// Last: it brings Xlib, whose macros (None, Bool) the headers above use as names.
+#include "KillClient.h"
 
 namespace qmk::test {
 namespace {
@@ -89,25 +89,6 @@ void PrintTo(const KillCase& c, std::ostream* out) { *out << c.Name; }
 
 class RunnerKilledTest : public ::testing::TestWithParam<KillCase> {};
 
-// The window's client is cut off by another client, as xkill does.
-void KillClientOf(const std::string& display) {
-    const pid_t killer = fork();
-    if (killer == 0) {
-        Display* dpy = XOpenDisplay(display.c_str());
-        if (dpy == nullptr) _exit(2);
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count);
-        if (count == 0) _exit(3);
-        XKillClient(dpy, children[0]);
-        XSync(dpy, False);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(killer, &status, 0);
-}
-
 TEST_P(RunnerKilledTest, TheRunnerEndsWithStatusOneAndSaysWhy) {
     const KillCase& c = GetParam();
     RunnerProcess runner({"--runs", "2"}, nullptr);
@@ -121,7 +102,7 @@ TEST_P(RunnerKilledTest, TheRunnerEndsWithStatusOneAndSaysWhy) {
     if (c.What == Victim::Server) {
         ASSERT_EQ(kill(*server, SIGKILL), 0);
     } else {
-        KillClientOf(*display);
+        KillFirstClientOf(*display);
     }
     const Finished done = runner.Wait(60s);
     EXPECT_EQ(done.ExitCode, 1);

@@ -29,8 +29,8 @@
 #include "platform/x11/XvfbServer.h"
 #include "runtime/NumberText.h"
 
-// Last: Xlib defines macros (None, Bool) that the headers above use as names.
-#include <X11/Xlib.h>
+// Last: it brings Xlib, whose macros (None, Bool) the headers above use as names.
+#include "KillClient.h"
 
 namespace qmk::test {
 namespace {
@@ -222,21 +222,7 @@ TEST_F(RunnerX11Test, LosingTheConnectionFailsTheRunAndStopsTheServer) {
     // The server stays up; only the runner's connection is cut, as when an
     // X server drops a client. Done from a child: once the runner notices,
     // it stops the server, which may break the killer's own connection.
-    const pid_t killer = fork();
-    if (killer == 0) {
-        Display* dpy = XOpenDisplay(display->c_str());
-        if (dpy == nullptr) _exit(2);
-        Window root = 0, parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &children, &count);
-        if (count == 0) _exit(3);
-        XKillClient(dpy, children[0]);
-        XSync(dpy, False);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(killer, &status, 0);
+    const int status = KillFirstClientOf(*display);
     // 1: the killer's connection broke after the kill had gone out.
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << "killer status " << status;
 
