@@ -2,7 +2,8 @@
 # Sets up a Debian 12 machine, builds the program three ways (Release,
 # AddressSanitizer + UndefinedBehaviorSanitizer, libFuzzer) and runs every
 # test, the fuzzers for a short while, and the benchmarks' build. Tests that
-# need a display start their own Xvfb. Ends with CTest's summary.
+# need a display start their own Xvfb. Then the Windows targets are
+# cross-built and their tests run under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -76,3 +77,6 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 echo "== Tests (Release)"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== Windows builds (MinGW-w64; tests under Wine)"
+bash scripts/test-windows.sh
