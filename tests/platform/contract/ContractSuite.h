@@ -205,7 +205,10 @@ TYPED_TEST_P(GdiContract, BlockTransfersLandAtTheirCoordinatesInsideTheClip) {
         MemoryDc dest(gdi, 10, 10);
         EXPECT_EQ(gdi.IntersectClipRect(dest.Dc(), 2, 1, 6, 5), SimpleRegion);
         gdi.BitBlt(dest.Dc(), 0, 0, 10, 10, source.Dc(), 0, 0, rop::SrcCopy);
-        expectCopied(dest.Dc(), Rect{2, 1, 6, 5}, 0, 0, Rect{2, 1, 6, 5});
+        // A backend whose pixel reads ignore the clip shows instead that
+        // nothing outside it changed.
+        const bool readsClipped = this->desktop_->Unsupported("pixel reads outside the clip").empty();
+        expectCopied(dest.Dc(), Rect{2, 1, 6, 5}, 0, 0, readsClipped ? Rect{2, 1, 6, 5} : Rect{0, 0, 10, 10});
     }
     {   // A viewport origin moves logical coordinates on the device.
         SCOPED_TRACE("viewport origin");
