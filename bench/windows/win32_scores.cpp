@@ -6,8 +6,10 @@
 // per iteration as the two tests: for the CPU test eight times SetPixel,
 // GetPixel, SetPixel on a memory context holding a screen-compatible
 // bitmap of the work bitmap's size (174 x 190 at 96 dpi) plus the pass
-// arithmetic (MixPass); for the video test SetBkColor, SetTextColor and one
-// BitBlt of that bitmap into a window of the paint box's size (87 x 95).
+// arithmetic (MixPass); for the video test what the drawing layer asks of
+// GDI to draw the bitmap into a window of the paint box's size (87 x 95):
+// SetBkColor, SetTextColor, SetStretchBltMode, GetDeviceCaps(RASTERCAPS)
+// and one StretchBlt at the bitmap's own size.
 // The same generator draws, the same clock and meter (SecondMeter), the
 // same phase lengths.
 //
@@ -81,7 +83,9 @@ Scores MinimalLoop(HWND box) {
         const std::int32_t x = RandomBelow(BoxWidth);
         ::SetBkColor(window, RGB(0xC0, 0xC0, 0xC0));
         ::SetTextColor(window, RGB(0, 0, 0));
-        ::BitBlt(window, x, y, BitmapWidth, BitmapHeight, memory, 0, 0, SRCCOPY);
+        ::SetStretchBltMode(window, COLORONCOLOR);
+        ::GetDeviceCaps(window, RASTERCAPS);
+        ::StretchBlt(window, x, y, BitmapWidth, BitmapHeight, memory, 0, 0, BitmapWidth, BitmapHeight, SRCCOPY);
         meter.CountAndCheck();
     } while (!meter.Finished(VideoPhaseSeconds));
     scores.Video = meter.Score();
