@@ -9,39 +9,12 @@
 #include "graphics/Graphics.h"
 #include "platform/Platform.h"
 #include "platform/recording/RecordingGdi.h"
+#include "support/FakePanel.h"
 
 namespace qmk {
 namespace {
 
 constexpr platform::WindowHandle PanelWindow = 7;
-
-class PaintBox : public TCanvasControl {
-public:
-    explicit PaintBox(TCanvasControl* parent) : parent_(parent) {}
-    TCanvasControl* CanvasParent() const override { return parent_; }
-    std::int32_t GetLeft() const override { return 1; }
-    std::int32_t GetTop() const override { return 1; }
-    std::int32_t GetWidth() const override { return 87; }
-    std::int32_t GetHeight() const override { return 95; }
-    std::string GetName() const override { return "PaintBox1"; }
-
-private:
-    TCanvasControl* parent_;
-};
-
-class Panel : public TCanvasControl {
-public:
-    TCanvasControl* CanvasParent() const override { return nullptr; }
-    std::int32_t GetLeft() const override { return 0; }
-    std::int32_t GetTop() const override { return 0; }
-    std::int32_t GetWidth() const override { return 89; }
-    std::int32_t GetHeight() const override { return 97; }
-    std::string GetName() const override { return "Panel1"; }
-    platform::DcHandle AcquireDeviceContext(platform::WindowHandle& window) override {
-        window = PanelWindow;
-        return AcquireWindowDeviceContext(PanelWindow);
-    }
-};
 
 // Pseudo-random positions and colours, the same for both sides.
 struct Inputs {
@@ -80,8 +53,8 @@ struct Phase {
 
     platform::RecordingGdi gdi;
     platform::ScopedBackend backend;
-    Panel panel;
-    PaintBox paintBox;
+    test::FakePanel panel{PanelWindow};
+    test::FakePaintBox paintBox;
     TControlCanvas canvas;
     TBitmap bitmap;
 };

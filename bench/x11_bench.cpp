@@ -23,6 +23,7 @@
 #include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Gdi.h"
+#include "support/FakePanel.h"
 
 namespace {
 
@@ -33,38 +34,6 @@ using namespace qmk::platform::x11;
 constexpr int BitmapWidth = 174, BitmapHeight = 190;  // twice the paint box
 constexpr int PixelBatch = 1024, ReadBatch = 256, CopyBatch = 64;
 constexpr std::size_t InputCount = 4096;
-
-class PanelControl : public TCanvasControl {
-public:
-    explicit PanelControl(Window window) : window_(window) {}
-    TCanvasControl* CanvasParent() const override { return nullptr; }
-    std::int32_t GetLeft() const override { return 0; }
-    std::int32_t GetTop() const override { return 0; }
-    std::int32_t GetWidth() const override { return 89; }
-    std::int32_t GetHeight() const override { return 97; }
-    std::string GetName() const override { return "Panel1"; }
-    DcHandle AcquireDeviceContext(WindowHandle& window) override {
-        window = window_;
-        return AcquireWindowDeviceContext(window_);
-    }
-
-private:
-    Window window_;
-};
-
-class PaintBoxControl : public TCanvasControl {
-public:
-    explicit PaintBoxControl(TCanvasControl* parent) : parent_(parent) {}
-    TCanvasControl* CanvasParent() const override { return parent_; }
-    std::int32_t GetLeft() const override { return 1; }
-    std::int32_t GetTop() const override { return 1; }
-    std::int32_t GetWidth() const override { return 87; }
-    std::int32_t GetHeight() const override { return 95; }
-    std::string GetName() const override { return "PaintBox1"; }
-
-private:
-    TCanvasControl* parent_;
-};
 
 // One server, connection, backend and set of drawables for the whole run.
 struct Environment {
@@ -122,8 +91,8 @@ struct Environment {
         InitializeGraphics();
         work.SetWidth(BitmapWidth);
         work.SetHeight(BitmapHeight);
-        panelControl = std::make_unique<PanelControl>(panel);
-        paintBox = std::make_unique<PaintBoxControl>(panelControl.get());
+        panelControl = std::make_unique<test::FakePanel>(panel);
+        paintBox = std::make_unique<test::FakePaintBox>(panelControl.get());
         paintBoxCanvas.SetControl(paintBox.get());
         paintBoxCanvas.Brush().SetColor(clMaroon);
     }
@@ -141,8 +110,8 @@ struct Environment {
     std::vector<ColorRef> Colors;
     std::vector<unsigned long> Pixels;
     TBitmap work;
-    std::unique_ptr<PanelControl> panelControl;
-    std::unique_ptr<PaintBoxControl> paintBox;
+    std::unique_ptr<test::FakePanel> panelControl;
+    std::unique_ptr<test::FakePaintBox> paintBox;
     TControlCanvas paintBoxCanvas;
 };
 

@@ -174,20 +174,20 @@ nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const Envi
         {"x_server",
          {{"display", environment.Display},
           {"private", environment.PrivateServer},
-          {"vendor", environment.ServerVendor},
-          {"vendor_release", environment.VendorRelease},
-          {"depth", environment.Depth},
-          {"visual_class", environment.VisualClass},
-          {"width", environment.ScreenWidth},
-          {"height", environment.ScreenHeight}}},
+          {"vendor", environment.Server.ServerVendor},
+          {"vendor_release", environment.Server.VendorRelease},
+          {"depth", environment.Server.Depth},
+          {"visual_class", environment.Server.VisualClass},
+          {"width", environment.Server.ScreenWidth},
+          {"height", environment.Server.ScreenHeight}}},
         {"dpi", environment.Dpi},
         {"locale",
          {{"name", environment.Locale},
           {"time_pattern", environment.TimePattern},
           {"decimal_separator", environment.DecimalSeparator}}},
-        {"processor", environment.Processor.empty() ? nlohmann::ordered_json(nullptr)
-                                                    : nlohmann::ordered_json(environment.Processor)},
-        {"processors", environment.Processors > 0 ? nlohmann::ordered_json(environment.Processors)
+        {"processor", environment.Machine.Processor.empty() ? nlohmann::ordered_json(nullptr)
+                                                    : nlohmann::ordered_json(environment.Machine.Processor)},
+        {"processors", environment.Machine.Processors > 0 ? nlohmann::ordered_json(environment.Machine.Processors)
                                                   : nlohmann::ordered_json(nullptr)},
         {"load_average_1min", LoadJson(environment.Load)},
     };

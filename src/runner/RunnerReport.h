@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/RunnerHost.h"
 #include "runner/RunnerStatistics.h"
 
 namespace qmk {
@@ -50,18 +51,12 @@ struct BuildFacts {
 struct EnvironmentFacts {
     std::string Display;
     bool PrivateServer = false;
-    std::string ServerVendor;
-    std::int64_t VendorRelease = 0;
-    int Depth = 0;
-    std::string VisualClass;
-    int ScreenWidth = 0;
-    int ScreenHeight = 0;
+    platform::DisplayFacts Server;
     int Dpi = 0;
     std::string Locale;       // setlocale(LC_ALL, nullptr)
     std::string TimePattern;  // the pattern of the time texts, UTF-8
     std::string DecimalSeparator;
-    std::string Processor;    // empty when the system does not say
-    int Processors = 0;       // online, 0 when unknown
+    platform::MachineFacts Machine;
     std::optional<double> Load;  // one-minute load average before the runs
 };
 

@@ -11,6 +11,7 @@
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
 #include "ui/Form.h"
+#include "ui/FormDescription.h"
 
 namespace qmk {
 
@@ -129,6 +130,20 @@ void TControl::ParentColorChanged() {
     ColorChanged();
 }
 
+void TControl::ReadAppearance(const TControlDescription& description) {
+    if (description.Color) SetColor(*description.Color);
+    if (description.ParentColor) SetParentColor(*description.ParentColor);
+    if (description.Font) {
+        ChangeFont([&description](TFont& font) { ApplyFontDescription(font, *description.Font); });
+    }
+    if (description.ParentFont) SetParentFont(*description.ParentFont);
+}
+
+void TControl::ReadProperties(const TControlDescription& description) {
+    ReadAppearance(description);
+    if (description.Caption) SetCaption(*description.Caption);
+}
+
 void TControl::SetCaption(std::string caption) {
     if (caption == caption_) return;
     caption_ = std::move(caption);
@@ -220,6 +235,16 @@ void TWinControl::CreateParams(platform::CreateWindowParams& params) {
     params.Height = Height();
     params.Background = ColorToColorRef(Color());
     params.Title = Caption();
+}
+
+void TWinControl::ReadTabOrder(const TControlDescription& description) {
+    if (description.TabOrder) SetTabOrder(*description.TabOrder);
+    if (description.TabStop) SetTabStop(*description.TabStop);
+}
+
+void TWinControl::ReadProperties(const TControlDescription& description) {
+    TControl::ReadProperties(description);
+    ReadTabOrder(description);
 }
 
 void TWinControl::DestroyHandle() {

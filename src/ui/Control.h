@@ -19,6 +19,7 @@ namespace qmk {
 
 class TControl;
 class TWinControl;
+struct TControlDescription;
 class TForm;
 
 using TNotifyEvent = std::function<void(TControl& Sender)>;
@@ -80,6 +81,9 @@ public:
 
     TLoadState LoadState() const { return loadState_; }
     void BeginReading() { loadState_ = TLoadState::Reading; }
+    // Takes the properties of the window description this control's class
+    // knows (position, parent and events are the form's to set).
+    virtual void ReadProperties(const TControlDescription& description);
     void EndReading() { loadState_ = TLoadState::Loading; }
     // Loading is complete: the control may now react to its properties.
     virtual void Loaded();
@@ -98,6 +102,9 @@ public:
     TNotifyEvent OnClick;
 
 protected:
+    // Colour and font of a description, with whether they follow the parent.
+    void ReadAppearance(const TControlDescription& description);
+
     virtual void BoundsChanged() {}
     virtual void FontChanged();
     virtual void ColorChanged();
@@ -138,6 +145,7 @@ public:
 
     bool IsWindowed() const override { return true; }
     platform::DcHandle AcquireDeviceContext(platform::WindowHandle& window) override;
+    void ReadProperties(const TControlDescription& description) override;
 
     // The platform window, made on first use (with its parents' windows).
     platform::WindowHandle Handle();
@@ -185,6 +193,8 @@ public:
     virtual void FocusChanged(bool focused);
 
 protected:
+    void ReadTabOrder(const TControlDescription& description);
+
     virtual void CreateParams(platform::CreateWindowParams& params);
     // The window exists now (its children's windows come next).
     virtual void HandleCreated() {}

@@ -10,7 +10,6 @@
 #include "ui/ControlClasses.h"
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
-#include "ui/Memo.h"
 #include "ui/StylePainter.h"
 
 namespace qmk {
@@ -128,28 +127,7 @@ void TForm::ReadControl(const TControlDescription& description) {
     }
     control.SetParent(parent);
     control.SetBounds(description.Left, description.Top, description.Width, description.Height);
-    if (description.Color) control.SetColor(*description.Color);
-    if (description.ParentColor) control.SetParentColor(*description.ParentColor);
-    if (description.Font) {
-        control.ChangeFont([&description](TFont& font) { ApplyFontDescription(font, *description.Font); });
-    }
-    if (description.ParentFont) control.SetParentFont(*description.ParentFont);
-    auto* memo = dynamic_cast<TMemo*>(&control);
-    if (description.Caption) {
-        if (memo != nullptr) {
-            memo->SetText(*description.Caption);
-        } else {
-            control.SetCaption(*description.Caption);
-        }
-    }
-    if (auto* windowed = dynamic_cast<TWinControl*>(&control)) {
-        if (description.TabOrder) windowed->SetTabOrder(*description.TabOrder);
-        if (description.TabStop) windowed->SetTabStop(*description.TabStop);
-    }
-    if (memo != nullptr) {
-        if (description.ReadOnly) memo->SetReadOnly(*description.ReadOnly);
-        if (description.Lines) memo->Lines().Assign(*description.Lines);
-    }
+    control.ReadProperties(description);
     for (const auto& [event, handler] : description.Events) {
         if (event != "OnClick") throw EResNotFound(HandlerMissing(event));
         control.OnClick = NotifyHandler(handler);

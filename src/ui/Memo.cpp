@@ -7,6 +7,7 @@
 #include "ui/Application.h"
 #include "ui/DeviceContext.h"
 #include "ui/Fonts.h"
+#include "ui/FormDescription.h"
 #include "ui/StylePainter.h"
 
 namespace qmk {
@@ -99,6 +100,14 @@ void TMemoStrings::Assign(const std::vector<std::string>& lines) {
 TMemo::TMemo(std::string name) : TWinControl(std::move(name)), lines_(*this) {
     SetTabStop(true);
     SetColor(clWindow);
+}
+
+void TMemo::ReadProperties(const TControlDescription& description) {
+    ReadAppearance(description);
+    if (description.Caption) SetText(*description.Caption);
+    ReadTabOrder(description);
+    if (description.ReadOnly) SetReadOnly(*description.ReadOnly);
+    if (description.Lines) Lines().Assign(*description.Lines);
 }
 
 void TMemo::SetText(std::string text) {

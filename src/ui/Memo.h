@@ -54,6 +54,9 @@ public:
     bool ReadOnly() const { return readOnly_; }
     void SetReadOnly(bool value) { readOnly_ = value; }
 
+    // A memo's caption in a description is its text.
+    void ReadProperties(const TControlDescription& description) override;
+
     // Caret and selection, as byte offsets into Text().
     std::int32_t CaretPos() const { return caret_; }
     // The first display row in view.

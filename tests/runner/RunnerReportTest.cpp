@@ -154,18 +154,18 @@ EnvironmentFacts Facts() {
     EnvironmentFacts facts;
     facts.Display = ":5";
     facts.PrivateServer = true;
-    facts.ServerVendor = "The X.Org Foundation";
-    facts.VendorRelease = 12101007;
-    facts.Depth = 16;
-    facts.VisualClass = "TrueColor";
-    facts.ScreenWidth = 1024;
-    facts.ScreenHeight = 768;
+    facts.Server.ServerVendor = "The X.Org Foundation";
+    facts.Server.VendorRelease = 12101007;
+    facts.Server.Depth = 16;
+    facts.Server.VisualClass = "TrueColor";
+    facts.Server.ScreenWidth = 1024;
+    facts.Server.ScreenHeight = 768;
     facts.Dpi = 120;
     facts.Locale = "ja_JP.UTF-8";
     facts.TimePattern = "H:mm:ss";
     facts.DecimalSeparator = ".";
-    facts.Processor = "Cyrix 6x86";
-    facts.Processors = 2;
+    facts.Machine.Processor = "Cyrix 6x86";
+    facts.Machine.Processors = 2;
     facts.Load = 0.25;
     return facts;
 }
@@ -218,7 +218,7 @@ TEST_F(RunnerReportTest, JsonDocumentHasEveryRunTheSummaryAndTheFacts) {
 
 TEST_F(RunnerReportTest, JsonOfOneRunHasNoStandardDeviationAndUnknownProcessorIsNull) {
     EnvironmentFacts facts = Facts();
-    facts.Processor.clear();
+    facts.Machine.Processor.clear();
     const nlohmann::json doc =
         nlohmann::json::parse(ReportJson({Record(1992, 2370)}, facts, {}).dump());
     EXPECT_TRUE(doc["summary"]["cpu"]["stddev"].is_null());
@@ -228,7 +228,7 @@ TEST_F(RunnerReportTest, JsonOfOneRunHasNoStandardDeviationAndUnknownProcessorIs
 
 TEST_F(RunnerReportTest, LoadOfEachRunAndUnknownCountsAreNull) {
     EnvironmentFacts facts = Facts();
-    facts.Processors = 0;
+    facts.Machine.Processors = 0;
     facts.Load.reset();
     RunRecord run = Record(1992, 2370);
     run.Load = 3.5;

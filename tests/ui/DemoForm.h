@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/ProgramTexts.h"
+#include "support/ResultBoxLayout.h"
 #include "ui/Button.h"
 #include "ui/Form.h"
 #include "ui/Label.h"
@@ -74,42 +75,9 @@ inline TFormDescription DemoDescription() {
     button.Events = {{"OnClick", "StartButtonClick"}};
     form.Controls.push_back(button);
 
-    TControlDescription memo;
-    memo.ClassName = "TMemo";
-    memo.Name = "Kekka";
-    memo.Left = 8;
-    memo.Top = 112;
-    memo.Width = 177;
-    memo.Height = 33;
-    memo.Color = clTeal;
-    memo.Font = TFontDescription{Gothic, -13, clWhite, false};
-    memo.ParentFont = false;
-    memo.ReadOnly = true;
-    memo.TabOrder = 1;
-    memo.Lines = std::vector<std::string>{CpuLabel, VideoLabel};
-    form.Controls.push_back(memo);
-
-    TControlDescription panel;
-    panel.ClassName = "TPanel";
-    panel.Name = "Panel1";
-    panel.Left = 304;
-    panel.Top = 48;
-    panel.Width = 89;
-    panel.Height = 97;
-    panel.TabOrder = 2;
-    form.Controls.push_back(panel);
-
-    TControlDescription box;
-    box.ClassName = "TPaintBox";
-    box.Name = "PaintBox1";
-    box.Parent = "Panel1";
-    box.Left = 1;
-    box.Top = 1;
-    box.Width = 87;
-    box.Height = 95;
-    box.Color = clMaroon;
-    box.ParentColor = false;
-    form.Controls.push_back(box);
+    form.Controls.push_back(ResultBoxDescription());
+    form.Controls.push_back(PanelDescription());
+    form.Controls.push_back(PaintBoxDescription());
     return form;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/x11/X11User.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -468,123 +469,160 @@ void X11User::WaitMessage() {
 
 void X11User::Flush() { XFlush(dpy_); }
 
+// One handler per kind of event; kinds without one mean nothing to the
+// program. A handler returns whether the event became a message.
+using EventHandler = bool (X11User::*)(XEvent&, Message&);
+
+const std::array<EventHandler, LASTEvent>& X11User::EventHandlers() {
+    static const std::array<EventHandler, LASTEvent> handlers = [] {
+        std::array<EventHandler, LASTEvent> table{};
+        table[Expose] = &X11User::OnExpose;
+        table[GraphicsExpose] = &X11User::OnGraphicsExpose;
+        table[KeyPress] = &X11User::OnKey;
+        table[KeyRelease] = &X11User::OnKey;
+        table[ButtonPress] = &X11User::OnButton;
+        table[ButtonRelease] = &X11User::OnButton;
+        table[MotionNotify] = &X11User::OnMotion;
+        table[FocusIn] = &X11User::OnFocus;
+        table[FocusOut] = &X11User::OnFocus;
+        table[MapNotify] = &X11User::OnMap;
+        table[UnmapNotify] = &X11User::OnUnmap;
+        table[DestroyNotify] = &X11User::OnDestroy;
+        table[ClientMessage] = &X11User::OnClientMessage;
+        table[SelectionRequest] = &X11User::OnSelectionRequest;
+        table[SelectionClear] = &X11User::OnSelectionClear;
+        return table;
+    }();
+    return handlers;
+}
+
 bool X11User::Translate(XEvent& event, Message& message) {
-    switch (event.type) {
-    case Expose: {
-        const XExposeEvent& e = event.xexpose;
-        if (Find(e.window) == nullptr) return false;
-        Rect area{e.x, e.y, e.x + e.width, e.y + e.height};
-        auto pending = exposed_.find(e.window);
-        if (pending != exposed_.end()) {
-            area = Union(pending->second, area);
-            exposed_.erase(pending);
-        }
-        if (e.count > 0) {
-            exposed_[e.window] = area;
-            return false;
-        }
-        // One paint covers what the program invalidated there too.
-        if (auto invalid = invalid_.find(e.window); invalid != invalid_.end()) {
-            area = Union(area, invalid->second);
-            invalid_.erase(invalid);
-        }
-        message.Window = e.window;
-        message.Kind = MessageKind::Paint;
-        message.Area = area;
-        return true;
+    if (event.type < 0 || event.type >= LASTEvent) return false;
+    const EventHandler handler = EventHandlers()[static_cast<std::size_t>(event.type)];
+    return handler != nullptr && (this->*handler)(event, message);
+}
+
+bool X11User::OnExpose(XEvent& event, Message& message) {
+    const XExposeEvent& e = event.xexpose;
+    if (Find(e.window) == nullptr) return false;
+    Rect area{e.x, e.y, e.x + e.width, e.y + e.height};
+    auto pending = exposed_.find(e.window);
+    if (pending != exposed_.end()) {
+        area = Union(pending->second, area);
+        exposed_.erase(pending);
     }
-    case GraphicsExpose: {
-        const XGraphicsExposeEvent& e = event.xgraphicsexpose;
-        if (Find(e.drawable) == nullptr) return false;
-        message.Window = e.drawable;
-        message.Kind = MessageKind::Paint;
-        message.Area = {e.x, e.y, e.x + e.width, e.y + e.height};
-        return true;
-    }
-    case KeyPress:
-    case KeyRelease:
-        return TranslateKey(event.xkey, message);
-    case ButtonPress:
-    case ButtonRelease: {
-        const XButtonEvent& e = event.xbutton;
-        if (e.button < Button1 || e.button > Button3 || Find(e.window) == nullptr) return false;
-        const bool down = event.type == ButtonPress;
-        const std::uint32_t bit = 1u << (e.button - 1);
-        message.Window = e.window;
-        message.Kind = down ? MessageKind::ButtonDown : MessageKind::ButtonUp;
-        message.Button = e.button;
-        message.X = e.x;
-        message.Y = e.y;
-        message.Time = static_cast<std::uint32_t>(e.time);
-        message.Modifiers = ModifiersOf(e.state);
-        // The state is from before the event; the message tells what is held after it.
-        message.ButtonMask = down ? (ButtonsOf(e.state) | bit) : (ButtonsOf(e.state) & ~bit);
-        return true;
-    }
-    case MotionNotify: {
-        // Only the latest position of a run of motions matters.
-        XEvent next;
-        while (XEventsQueued(dpy_, QueuedAlready) > 0) {
-            XPeekEvent(dpy_, &next);
-            if (next.type != MotionNotify || next.xmotion.window != event.xmotion.window) break;
-            XNextEvent(dpy_, &event);
-        }
-        const XMotionEvent& e = event.xmotion;
-        if (Find(e.window) == nullptr) return false;
-        message.Window = e.window;
-        message.Kind = MessageKind::MouseMove;
-        message.X = e.x;
-        message.Y = e.y;
-        message.Time = static_cast<std::uint32_t>(e.time);
-        message.Modifiers = ModifiersOf(e.state);
-        message.ButtonMask = ButtonsOf(e.state);
-        return true;
-    }
-    case FocusIn:
-    case FocusOut:
-        return TranslateFocus(event.xfocus, event.type == FocusIn, message);
-    case MapNotify: {
-        WindowRecord* record = Find(event.xmap.window);
-        if (record != nullptr && IsTopLevel(*record)) {
-            record->Mapped = true;
-            if (record->FocusWanted) ApplyFocus(event.xmap.window, *record);
-        }
+    if (e.count > 0) {
+        exposed_[e.window] = area;
         return false;
     }
-    case UnmapNotify: {
-        WindowRecord* record = Find(event.xunmap.window);
-        if (record != nullptr) record->Mapped = false;
-        return false;
+    // One paint covers what the program invalidated there too.
+    if (auto invalid = invalid_.find(e.window); invalid != invalid_.end()) {
+        area = Union(area, invalid->second);
+        invalid_.erase(invalid);
     }
-    case DestroyNotify: {
-        // Windows we destroy ourselves are forgotten at once, so a window
-        // still known here was destroyed by another program.
-        const Window window = event.xdestroywindow.window;
-        const WindowRecord* record = Find(window);
-        if (record == nullptr || record->Parent != 0) return false;
-        ForgetWindow(window);
-        message.Window = window;
-        message.Kind = MessageKind::Destroyed;
-        return true;
+    message.Window = e.window;
+    message.Kind = MessageKind::Paint;
+    message.Area = area;
+    return true;
+}
+
+bool X11User::OnGraphicsExpose(XEvent& event, Message& message) {
+    const XGraphicsExposeEvent& e = event.xgraphicsexpose;
+    if (Find(e.drawable) == nullptr) return false;
+    message.Window = e.drawable;
+    message.Kind = MessageKind::Paint;
+    message.Area = {e.x, e.y, e.x + e.width, e.y + e.height};
+    return true;
+}
+
+bool X11User::OnKey(XEvent& event, Message& message) { return TranslateKey(event.xkey, message); }
+
+bool X11User::OnButton(XEvent& event, Message& message) {
+    const XButtonEvent& e = event.xbutton;
+    if (e.button < Button1 || e.button > Button3 || Find(e.window) == nullptr) return false;
+    const bool down = event.type == ButtonPress;
+    const std::uint32_t bit = 1u << (e.button - 1);
+    message.Window = e.window;
+    message.Kind = down ? MessageKind::ButtonDown : MessageKind::ButtonUp;
+    message.Button = e.button;
+    message.X = e.x;
+    message.Y = e.y;
+    message.Time = static_cast<std::uint32_t>(e.time);
+    message.Modifiers = ModifiersOf(e.state);
+    // The state is from before the event; the message tells what is held after it.
+    message.ButtonMask = down ? (ButtonsOf(e.state) | bit) : (ButtonsOf(e.state) & ~bit);
+    return true;
+}
+
+bool X11User::OnMotion(XEvent& event, Message& message) {
+    // Only the latest position of a run of motions matters.
+    XEvent next;
+    while (XEventsQueued(dpy_, QueuedAlready) > 0) {
+        XPeekEvent(dpy_, &next);
+        if (next.type != MotionNotify || next.xmotion.window != event.xmotion.window) break;
+        XNextEvent(dpy_, &event);
     }
-    case ClientMessage: {
-        const XClientMessageEvent& e = event.xclient;
-        if (e.message_type != wmProtocols_ || e.format != 32 ||
-            static_cast<Atom>(e.data.l[0]) != wmDeleteWindow_ || Find(e.window) == nullptr)
-            return false;
-        message.Window = e.window;
-        message.Kind = MessageKind::Close;
-        return true;
+    const XMotionEvent& e = event.xmotion;
+    if (Find(e.window) == nullptr) return false;
+    message.Window = e.window;
+    message.Kind = MessageKind::MouseMove;
+    message.X = e.x;
+    message.Y = e.y;
+    message.Time = static_cast<std::uint32_t>(e.time);
+    message.Modifiers = ModifiersOf(e.state);
+    message.ButtonMask = ButtonsOf(e.state);
+    return true;
+}
+
+bool X11User::OnFocus(XEvent& event, Message& message) {
+    return TranslateFocus(event.xfocus, event.type == FocusIn, message);
+}
+
+bool X11User::OnMap(XEvent& event, Message&) {
+    WindowRecord* record = Find(event.xmap.window);
+    if (record != nullptr && IsTopLevel(*record)) {
+        record->Mapped = true;
+        if (record->FocusWanted) ApplyFocus(event.xmap.window, *record);
     }
-    case SelectionRequest:
-        AnswerSelectionRequest(event.xselectionrequest);
+    return false;
+}
+
+bool X11User::OnUnmap(XEvent& event, Message&) {
+    WindowRecord* record = Find(event.xunmap.window);
+    if (record != nullptr) record->Mapped = false;
+    return false;
+}
+
+bool X11User::OnDestroy(XEvent& event, Message& message) {
+    // Windows we destroy ourselves are forgotten at once, so a window
+    // still known here was destroyed by another program.
+    const Window window = event.xdestroywindow.window;
+    const WindowRecord* record = Find(window);
+    if (record == nullptr || record->Parent != 0) return false;
+    ForgetWindow(window);
+    message.Window = window;
+    message.Kind = MessageKind::Destroyed;
+    return true;
+}
+
+bool X11User::OnClientMessage(XEvent& event, Message& message) {
+    const XClientMessageEvent& e = event.xclient;
+    if (e.message_type != wmProtocols_ || e.format != 32 ||
+        static_cast<Atom>(e.data.l[0]) != wmDeleteWindow_ || Find(e.window) == nullptr)
         return false;
-    case SelectionClear:
-        ForgetSelection(event.xselectionclear);
-        return false;
-    default:
-        return false;
-    }
+    message.Window = e.window;
+    message.Kind = MessageKind::Close;
+    return true;
+}
+
+bool X11User::OnSelectionRequest(XEvent& event, Message&) {
+    AnswerSelectionRequest(event.xselectionrequest);
+    return false;
+}
+
+bool X11User::OnSelectionClear(XEvent& event, Message&) {
+    ForgetSelection(event.xselectionclear);
+    return false;
 }
 
 bool X11User::TranslateKey(const XKeyEvent& event, Message& message) {

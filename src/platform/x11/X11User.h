@@ -7,6 +7,7 @@
 // locked (no XInitThreads).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -109,6 +110,19 @@ private:
     bool TakeInvalidated(Message& message);
 
     bool Translate(XEvent& event, Message& message);
+    static const std::array<bool (X11User::*)(XEvent&, Message&), LASTEvent>& EventHandlers();
+    bool OnExpose(XEvent& event, Message& message);
+    bool OnGraphicsExpose(XEvent& event, Message& message);
+    bool OnKey(XEvent& event, Message& message);
+    bool OnButton(XEvent& event, Message& message);
+    bool OnMotion(XEvent& event, Message& message);
+    bool OnFocus(XEvent& event, Message& message);
+    bool OnMap(XEvent& event, Message& message);
+    bool OnUnmap(XEvent& event, Message& message);
+    bool OnDestroy(XEvent& event, Message& message);
+    bool OnClientMessage(XEvent& event, Message& message);
+    bool OnSelectionRequest(XEvent& event, Message& message);
+    bool OnSelectionClear(XEvent& event, Message& message);
     bool TranslateKey(const XKeyEvent& event, Message& message);
     bool TranslateFocus(const XFocusChangeEvent& event, bool in, Message& message);
     // The selections (X11Selection.cpp).

@@ -11,43 +11,12 @@
 #include "platform/Platform.h"
 
 #include "X11GdiFixture.h"
+#include "support/FakePanel.h"
 
 namespace qmk::platform::x11::testing {
 namespace {
 
 constexpr ColorRef Face = 0x00C0C0C0;
-
-class PanelControl : public TCanvasControl {
-public:
-    explicit PanelControl(Window window) : window_(window) {}
-    TCanvasControl* CanvasParent() const override { return nullptr; }
-    std::int32_t GetLeft() const override { return 0; }
-    std::int32_t GetTop() const override { return 0; }
-    std::int32_t GetWidth() const override { return 89; }
-    std::int32_t GetHeight() const override { return 97; }
-    std::string GetName() const override { return "Panel1"; }
-    DcHandle AcquireDeviceContext(WindowHandle& window) override {
-        window = window_;
-        return AcquireWindowDeviceContext(window_);
-    }
-
-private:
-    Window window_;
-};
-
-class PaintBoxControl : public TCanvasControl {
-public:
-    explicit PaintBoxControl(TCanvasControl* parent) : parent_(parent) {}
-    TCanvasControl* CanvasParent() const override { return parent_; }
-    std::int32_t GetLeft() const override { return 1; }
-    std::int32_t GetTop() const override { return 1; }
-    std::int32_t GetWidth() const override { return 87; }
-    std::int32_t GetHeight() const override { return 95; }
-    std::string GetName() const override { return "PaintBox1"; }
-
-private:
-    TCanvasControl* parent_;
-};
 
 class X11GraphicsLayerTest : public X11GdiTest {
 protected:
@@ -89,8 +58,8 @@ TEST_F(X11GraphicsLayerTest, WorkBitmapStartsWhiteAndKeepsPixelsAcrossMessages) 
 
 TEST_F(X11GraphicsLayerTest, DrawGraphicCopiesIntoThePaintBoxOnly) {
     const Window panelWindow = MakeChildWindow(40, 20, 89, 97, Face);
-    PanelControl panel(panelWindow);
-    PaintBoxControl paintBox(&panel);
+    test::FakePanel panel(panelWindow);
+    test::FakePaintBox paintBox(&panel);
     TControlCanvas canvas;
     canvas.SetControl(&paintBox);
     canvas.Brush().SetColor(clMaroon);
