@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing need on Debian 12, and
 # generates the locales the tests use. Idempotent; works as root or through
-# sudo.
+# sudo. With --windows it also installs the Windows cross builds' tools
+# (scripts/test-windows.sh).
 set -euo pipefail
 
 packages=(
@@ -21,6 +22,24 @@ locales=(en_US.UTF-8 ja_JP.UTF-8 de_DE.UTF-8)
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
+
+# Windows cross builds: MinGW-w64 (both targets), GoogleTest's sources to
+# build with it, and Wine, 64- and 32-bit, with the X libraries its display
+# driver loads at run time.
+if [ "${1:-}" = --windows ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "setup: adding the i386 architecture (32-bit Wine)"
+    as_root dpkg --add-architecture i386
+    as_root apt-get update -qq
+  fi
+  packages+=(
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools googletest
+    wine wine64 wine32:i386
+  )
+  for lib in libxrender1 libxrandr2 libxi6 libxcursor1 libxcomposite1 libxinerama1; do
+    packages+=("$lib" "$lib:i386")
+  done
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,9 @@
 # Sets up a Debian 12 machine, builds the program three ways (Release,
 # AddressSanitizer + UndefinedBehaviorSanitizer, libFuzzer) and runs every
 # test, the fuzzers for a short while, and the benchmarks' build. Tests that
-# need a display start their own Xvfb. Ends with CTest's summary.
+# need a display start their own Xvfb. The Windows targets are cross-built
+# and their tests run under Wine (scripts/test-windows.sh) before the Linux
+# suites, so the run ends with the Linux Release suite's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -66,6 +68,9 @@ for line, label, reference in zip(lines, ("ＣＰＵ：", "ビデオ："), (1992
 CHECK
   echo "arm64: $((SECONDS - arm64_start)) s"
 fi
+
+echo "== Windows builds (MinGW-w64; tests under Wine)"
+bash scripts/test-windows.sh
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0

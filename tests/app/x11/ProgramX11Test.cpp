@@ -143,12 +143,20 @@ std::string Output(const std::string& command) {
 }
 
 // The id of the program's window once it is mapped ("" if it never shows).
+// xdotool's search gives up at once when a window it walks past goes away
+// (a window manager starting makes and drops several), so it is asked
+// again until the window shows or the time is up.
 std::string WaitForWindow(const std::string& display) {
-    std::string id = Output("DISPLAY=" + display +
-                         " timeout 20 xdotool search --sync --onlyvisible --name 'Plimbo' 2>/dev/null");
-    while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
-    const std::size_t lastLine = id.rfind('\n');
-    return lastLine == std::string::npos ? id : id.substr(lastLine + 1);
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    do {
+        std::string id = Output("DISPLAY=" + display +
+                                " timeout 5 xdotool search --sync --onlyvisible --name 'Plimbo' 2>/dev/null");
+        while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
+        const std::size_t lastLine = id.rfind('\n');
+        if (!id.empty()) return lastLine == std::string::npos ? id : id.substr(lastLine + 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    } while (Clock::now() < deadline);
+    return {};
 }
 
 // Numbers that follow a label in a tool's output ("Absolute upper-left X:  312",
@@ -181,7 +189,10 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         const auto deadline = Clock::now() + std::chrono::seconds(10);
         while (pid_ > 0 && Clock::now() < deadline) {
-            if (Output(assignment + " xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
+            // Openbox names itself (_NET_SUPPORTING_WM_CHECK) a while before
+            // it answers requests; the work area is among the last things it
+            // sets before its event loop.
+            if (Output(assignment + " xprop -root _NET_WORKAREA").find("_NET_WORKAREA(CARDINAL) =") !=
                 std::string::npos) {
                 running_ = true;
                 break;
