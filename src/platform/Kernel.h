@@ -25,8 +25,8 @@ public:
     virtual int GetLocaleInfo(std::uint32_t item, char* buffer, int size) = 0;
     // GetModuleFileNameA of the program: the full path of the running
     // program's file, characters code page 932 lacks as "?"; empty when
-    // the system does not tell.
-    virtual std::string GetModuleFileName() = 0;
+    // the system does not tell (this default, for a backend that cannot).
+    virtual std::string GetModuleFileName() { return {}; }
 };
 
 }  // namespace qmk::platform
