@@ -10,8 +10,8 @@
 
 namespace qmk {
 
-// |x| ≥ 2^63 gives 0, as the description of the reference machine's
-// cosine says of arguments outside the processor's direct range;
+// |x| ≥ 2^63, outside the x87 cosine's direct range, gives 0, the value
+// the program's cosine takes there;
 // infinities and unsupported encodings give the default NaN, NaNs come
 // back quieted.
 SoftExtended Cosine(SoftExtended x);
