@@ -1,7 +1,9 @@
 // The window half of the platform seam: top-level and child windows,
 // input and paint messages, the clipboard and screen metrics. Controls are
-// drawn by the framework itself through Gdi; the backend only provides
-// plain windows and reports what happens to them. Texts are code page 932
+// drawn by the framework itself through Gdi, on plain windows the backend
+// provides and reports on; a backend whose system has its own standard
+// push button and read-only text box may offer them instead (see
+// HasStandardControls), and then the system draws and runs those two. Texts are code page 932
 // bytes, as the program keeps every text; a backend converts them for its
 // system. What a backend does when its display goes away is written in its
 // own header: the program cannot go on without one, so it ends.
@@ -24,7 +26,23 @@ inline constexpr std::uint32_t DialogFrame = 0x0004;   // fixed size: no resize,
 // owns the program's top-level windows.
 inline constexpr std::uint32_t ApplicationWindow = 0x0008;
 inline constexpr std::uint32_t Modal = 0x0010;         // a modal box above its owner
+inline constexpr std::uint32_t TabStop = 0x0020;       // a standard control Tab stops at
 }  // namespace ws
+
+// What a window is. Plain windows are the framework's to paint; the others
+// are the system's standard controls, made only by a backend whose
+// HasStandardControls() is true.
+enum class WindowKind : std::uint8_t {
+    Plain,
+    // A push button showing Title; a click (mouse, or Space while it has
+    // the focus) comes as one Clicked message addressed to it.
+    PushButton,
+    // A multi-line text box the user cannot change: Title is its text
+    // (lines ended by CR LF), wrapped at word boundaries at its width, a
+    // sunken edge, no scroll bars. The user places the caret, selects and
+    // copies with the system's own keys, mouse and menu.
+    ReadOnlyEdit,
+};
 
 struct CreateWindowParams {
     WindowHandle Parent = 0;  // for ws::Child
@@ -39,6 +57,7 @@ struct CreateWindowParams {
     std::int32_t Height = 0;
     ColorRef Background = 0x00C0C0C0;  // what the system fills exposed areas with
     std::string_view Title;            // code page 932
+    WindowKind Kind = WindowKind::Plain;
 };
 
 // Virtual key codes, with their Windows numbers.
@@ -69,6 +88,10 @@ enum class MessageKind : std::uint8_t {
     EndSession,   // the session is ending: leave at once
     Destroyed,    // another program destroyed the top-level window; its
                   // children are gone with it and their handles mean nothing
+    // Standard controls only (see HasStandardControls):
+    Clicked,      // the push button was clicked, once
+    FocusIn,      // the control took the keyboard focus (the user clicked it,
+                  // or the system moved the focus there)
 };
 
 struct Message {
@@ -142,6 +165,36 @@ public:
     // Whether the window still exists: another program may have destroyed
     // it before its Destroyed message is taken.
     virtual bool IsWindow(WindowHandle window) = 0;
+
+    // --- Standard controls (optional) ---------------------------------------
+    // Whether CreateWindow makes the system's own push button and read-only
+    // text box for WindowKind::PushButton and ReadOnlyEdit. With them the
+    // system paints those windows and handles their mouse and keys itself:
+    // the framework gets Clicked and FocusIn from them, and KeyDown only
+    // for Tab and Enter, which move the focus between controls and press
+    // the button (the form's business, not the control's). Without them
+    // (this default) the framework draws its own controls on plain windows,
+    // and the calls below are never made.
+    virtual bool HasStandardControls() { return false; }
+    // The font a standard control draws its text in. The handle stays the
+    // caller's and must live while the control uses it.
+    virtual void SetControlFont(WindowHandle /*control*/, ObjectHandle /*font*/) {}
+    // Text and background colours of a read-only text box.
+    virtual void SetControlColors(WindowHandle /*control*/, ColorRef /*text*/,
+                                  ColorRef /*background*/) {}
+    // Shows a push button as the default button (the one Enter presses), or
+    // as an ordinary one.
+    virtual void SetDefaultButton(WindowHandle /*button*/, bool /*isDefault*/) {}
+    // Replaces line index of a read-only text box's text, keeping its line
+    // break, and leaves the caret after the new text. Lines are counted by
+    // line breaks (CR LF), not as the box wraps them, so a long line does
+    // not move the ones after it; a line the text does not have (beyond the
+    // empty one after the last break) is left alone. Text is code page 932
+    // without line breaks.
+    virtual void ReplaceTextLine(WindowHandle /*edit*/, std::int32_t /*index*/,
+                                 std::string_view /*text*/) {}
+    // Gives the keyboard focus to a standard control of the active window.
+    virtual void SetFocus(WindowHandle /*control*/) {}
 };
 
 }  // namespace qmk::platform

@@ -33,6 +33,7 @@ bool IsInput(platform::MessageKind kind) {
     case MessageKind::ButtonDown:
     case MessageKind::ButtonUp:
     case MessageKind::MouseMove:
+    case MessageKind::Clicked:
     case MessageKind::Close: return true;
     default: return false;
     }

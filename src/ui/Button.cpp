@@ -22,6 +22,38 @@ void TButton::Click() {
     if (OnClick) OnClick(*this);
 }
 
+void TButton::CreateParams(platform::CreateWindowParams& params) {
+    TWinControl::CreateParams(params);
+    if (platform::UserApi().HasStandardControls()) {
+        params.Kind = platform::WindowKind::PushButton;
+        if (TabStop()) params.Style |= platform::ws::TabStop;
+    }
+}
+
+void TButton::HandleCreated() {
+    if (!StandardControl()) return;
+    auto& user = platform::UserApi();
+    user.SetControlFont(Handle(), FontHandle(Font()));
+    user.SetDefaultButton(Handle(), Focused());
+}
+
+void TButton::FontChanged() {
+    if (StandardControl()) platform::UserApi().SetControlFont(Handle(), FontHandle(Font()));
+    TWinControl::FontChanged();
+}
+
+void TButton::TextChanged() {
+    if (StandardControl()) platform::UserApi().SetWindowText(Handle(), Caption());
+}
+
+void TButton::HandleMessage(const platform::Message& message) {
+    if (message.Kind == platform::MessageKind::Clicked) {
+        Click();
+        return;
+    }
+    TWinControl::HandleMessage(message);
+}
+
 // The standard button draws a change of its state at once rather than at
 // the next paint: a click's handler may keep the program from painting for
 // seconds (a whole run), and the button must look released meanwhile.
@@ -60,6 +92,8 @@ bool TButton::KeyDown(const platform::Message& message) {
         Click();
         return true;
     }
+    // The standard button clicks on Space itself.
+    if (StandardControl()) return false;
     if (message.Key == platform::vk::Space) {
         // The click comes with the release, as the classic button does it.
         if (!spaceHeld_ && !mouseHeld_) {
@@ -72,7 +106,7 @@ bool TButton::KeyDown(const platform::Message& message) {
 }
 
 bool TButton::KeyUp(const platform::Message& message) {
-    if (message.Key != platform::vk::Space || !spaceHeld_) return false;
+    if (StandardControl() || message.Key != platform::vk::Space || !spaceHeld_) return false;
     spaceHeld_ = false;
     SetPressed(false);
     Click();
@@ -86,6 +120,9 @@ void TButton::CancelMode() {
 }
 
 void TButton::FocusChanged(bool focused) {
+    // The default look follows the form's active control, so it stays while
+    // the window is inactive, as the framework's own button draws it.
+    if (StandardControl()) platform::UserApi().SetDefaultButton(Handle(), Focused());
     if (!focused) {
         spaceHeld_ = false;
         if (!mouseHeld_) pressed_ = false;

@@ -217,6 +217,7 @@ void TWinControl::CreateHandle() {
     const platform::WindowHandle window = platform::UserApi().CreateWindow(params);
     if (window == 0) throw EOutOfResources(texts::WindowCreationFailed);
     handle_ = window;
+    standard_ = params.Kind != platform::WindowKind::Plain;
     Application().RegisterWindow(handle_, this);
     HandleCreated();
     for (TControl* child : controls_) {
@@ -256,6 +257,7 @@ void TWinControl::DestroyHandle() {
     ReleaseAllWindowContexts();
     const platform::WindowHandle window = handle_;
     handle_ = 0;
+    standard_ = false;
     if (TApplication* application = CurrentApplication()) application->UnregisterWindow(window);
     platform::UserApi().DestroyWindow(window);
 }
@@ -270,6 +272,7 @@ void TWinControl::ForgetHandle() {
     ReleaseAllWindowContexts();
     if (TApplication* application = CurrentApplication()) application->UnregisterWindow(handle_);
     handle_ = 0;
+    standard_ = false;
 }
 
 bool TWinControl::CanFocus() {
@@ -294,7 +297,17 @@ void TWinControl::SetFocus() {
     if (TForm* form = ParentForm(); form != nullptr && form != this) form->SetActiveControl(this);
 }
 
-void TWinControl::FocusChanged(bool) { Invalidate(); }
+void TWinControl::FocusChanged(bool focused) {
+    // A standard control shows its focus itself, where the system's
+    // keyboard focus is: that is where it has to go.
+    // A form not on the screen takes no focus: its showing brings it.
+    if (standard_) {
+        TForm* form = ParentForm();
+        if (focused && form != nullptr && form->Showing()) platform::UserApi().SetFocus(handle_);
+        return;
+    }
+    Invalidate();
+}
 
 void TWinControl::Invalidate() {
     if (handle_ != 0) platform::UserApi().InvalidateRect(handle_, nullptr);
@@ -326,6 +339,9 @@ void TWinControl::HandleMessage(const platform::Message& message) {
     case MessageKind::ButtonDown: MouseDown(message); break;
     case MessageKind::ButtonUp: MouseUp(message); break;
     case MessageKind::MouseMove: MouseMove(message); break;
+    // The user or the system put the keyboard focus on a standard control:
+    // the form follows.
+    case MessageKind::FocusIn: SetFocus(); break;
     default: break;
     }
 }
@@ -338,7 +354,8 @@ void TWinControl::MouseMove(const platform::Message&) {}
 void TWinControl::PaintWindow(platform::DcHandle) {}
 
 void TWinControl::PaintArea(const platform::Rect& area) {
-    if (handle_ == 0) return;
+    // The system paints its standard controls.
+    if (handle_ == 0 || standard_) return;
     {
         TWindowDC dc(handle_);
         platform::GdiApi().IntersectClipRect(dc, area.Left, area.Top, area.Right, area.Bottom);

@@ -153,6 +153,9 @@ public:
     // Destroys the windows of this control and its children; the control
     // itself stays and makes a new window when one is needed.
     void DestroyHandle();
+    // Whether the window is the system's own standard control (which the
+    // system paints and runs), not a plain window the framework paints.
+    bool StandardControl() const { return standard_; }
     // Another program destroyed the window (and its children's windows):
     // they are forgotten without being destroyed again.
     virtual void WindowDestroyed();
@@ -219,6 +222,7 @@ private:
 
     platform::WindowHandle handle_ = 0;
     std::vector<TControl*> controls_;
+    bool standard_ = false;
     bool tabStop_ = false;
     std::int32_t tabOrder_ = -1;
 };

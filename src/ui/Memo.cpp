@@ -115,7 +115,32 @@ void TMemo::SetText(std::string text) {
     caret_ = anchor_ = 0;
     topLine_ = 0;
     TextChangedInternally();
+    if (StandardControl()) platform::UserApi().SetWindowText(Handle(), text_);
     Invalidate();
+}
+
+void TMemo::CreateParams(platform::CreateWindowParams& params) {
+    TWinControl::CreateParams(params);
+    if (platform::UserApi().HasStandardControls()) {
+        params.Kind = platform::WindowKind::ReadOnlyEdit;
+        params.Title = text_;
+        if (TabStop()) params.Style |= platform::ws::TabStop;
+    }
+}
+
+void TMemo::HandleCreated() {
+    if (!StandardControl()) return;
+    auto& user = platform::UserApi();
+    user.SetControlFont(Handle(), FontHandle(Font()));
+    user.SetControlColors(Handle(), ColorToColorRef(FontColor(Font())), ColorToColorRef(Color()));
+}
+
+void TMemo::ColorChanged() {
+    if (StandardControl()) {
+        platform::UserApi().SetControlColors(Handle(), ColorToColorRef(FontColor(Font())),
+                                             ColorToColorRef(Color()));
+    }
+    TWinControl::ColorChanged();
 }
 
 void TMemo::TextChangedInternally() {
@@ -130,6 +155,8 @@ void TMemo::BoundsChanged() {
 
 void TMemo::FontChanged() {
     layoutValid_ = false;
+    // The colour is the font's: both may have changed.
+    if (StandardControl()) HandleCreated();
     TWinControl::FontChanged();
 }
 
@@ -242,6 +269,12 @@ void TMemo::ReplaceLineNow(std::int32_t index, std::string_view text) {
     text_.replace(static_cast<std::size_t>(start), static_cast<std::size_t>(length), text);
     caret_ = anchor_ = start + static_cast<std::int32_t>(text.size());
     TextChangedInternally();
+    if (StandardControl()) {
+        // The system's box replaces the same line of its own copy and
+        // repaints itself.
+        platform::UserApi().ReplaceTextLine(Handle(), index, text);
+        return;
+    }
     ScrollCaretIntoView(TCaretView::AnyPart);
     PaintNow();
 }
@@ -254,6 +287,8 @@ void TMemo::PaintNow() {
 
 bool TMemo::KeyDown(const platform::Message& message) {
     using namespace platform;
+    // The system's box handles its keys itself; what reaches us is the form's.
+    if (StandardControl()) return false;
     const bool shift = (message.Modifiers & mod::Shift) != 0;
     const bool control = (message.Modifiers & mod::Control) != 0;
     const std::string_view text(text_);

@@ -3,7 +3,11 @@
 // double-click, Shift with the arrows, Ctrl+A) and copy (Ctrl+C,
 // Ctrl+Insert to the clipboard; a fresh selection is also offered as the
 // desktop's selection where it keeps one), but never change the text. The program writes lines through
-// Lines().ReplaceLine.
+// Lines().ReplaceLine. Where the platform has its own standard read-only
+// text box, the memo is that one: the system draws it and gives the caret,
+// the selection, copying and the context menu; the memo keeps its own copy
+// of the text and hands each line replacement to the system's box. Caret
+// and selection below are then the framework's own and not the box's.
 #pragma once
 
 #include <algorithm>
@@ -81,6 +85,9 @@ public:
     void CancelMode() override;
 
 protected:
+    void CreateParams(platform::CreateWindowParams& params) override;
+    void HandleCreated() override;
+    void ColorChanged() override;
     void PaintWindow(platform::DcHandle dc) override;
     void MouseDown(const platform::Message& message) override;
     void MouseUp(const platform::Message& message) override;

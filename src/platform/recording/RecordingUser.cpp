@@ -115,6 +115,8 @@ void RecordingUser::RegisterResized() {
 WindowHandle RecordingUser::CreateWindow(const CreateWindowParams& params) {
     if ((params.Style & ws::Child) != 0 && Live(params.Parent) == nullptr)
         throw std::invalid_argument("CreateWindow: unknown parent");
+    if (params.Kind != WindowKind::Plain && (!standardControls_ || (params.Style & ws::Child) == 0))
+        throw std::invalid_argument("CreateWindow: a standard control needs them on, as a child");
     WindowInfo info;
     info.Parent = (params.Style & ws::Child) != 0 ? params.Parent : 0;
     info.Owner = params.Owner;
@@ -126,13 +128,19 @@ WindowHandle RecordingUser::CreateWindow(const CreateWindowParams& params) {
     info.Visible = (params.Style & ws::Visible) != 0;
     info.Background = params.Background;
     info.Text = std::string(params.Title);
+    info.Kind = params.Kind;
     windows_.push_back(std::move(info));
     const WindowHandle window = windows_.size();
+    const char* kind = params.Kind == WindowKind::PushButton     ? ",PushButton"
+                       : params.Kind == WindowKind::ReadOnlyEdit ? ",ReadOnlyEdit"
+                                                                 : "";
     Log("CreateWindow(" + WindowName(window) + "," + WindowName(params.Parent) + "," +
         WindowName(params.Owner) + "," + Hex(params.Style, 4) + "," + std::to_string(params.X) +
         "," + std::to_string(params.Y) + "," + std::to_string(params.Width) + "," +
         std::to_string(params.Height) + "," + Hex(params.Background, 8) + "," +
-        Quoted(params.Title) + ")");
+        Quoted(params.Title) + kind + ")");
+    // The system paints its own controls: no surface, no Paint.
+    if (params.Kind != WindowKind::Plain) return window;
     Register(window);
     if (Showing(window)) InvalidateAll(window, false);
     return window;
@@ -153,6 +161,7 @@ void RecordingUser::Kill(WindowHandle window) {
     info->Alive = false;
     invalid_.erase(window);
     if (active_ == window) active_ = 0;
+    if (focus_ == window) focus_ = 0;
     if (focusWanted_ == window) focusWanted_ = 0;
     for (Owned* owned : {&clipboard_, &selection_}) {
         if (owned->Owner == window) *owned = Owned{};
@@ -234,6 +243,7 @@ void RecordingUser::SetWindowIcon(WindowHandle window, std::int32_t width, std::
 
 void RecordingUser::Invalidate(WindowHandle window, const Rect& area) {
     const WindowInfo& info = windows_[window - 1];
+    if (info.Kind != WindowKind::Plain) return;
     Rect clipped{std::max(area.Left, 0), std::max(area.Top, 0), std::min(area.Right, info.Width),
                  std::min(area.Bottom, info.Height)};
     if (clipped.Right <= clipped.Left || clipped.Bottom <= clipped.Top) return;
@@ -343,6 +353,48 @@ int RecordingUser::GetSystemMetrics(int index) {
 bool RecordingUser::IsWindow(WindowHandle window) {
     Log("IsWindow(" + WindowName(window) + ")");
     return Live(window) != nullptr;
+}
+
+void RecordingUser::SetControlFont(WindowHandle control, ObjectHandle font) {
+    Log("SetControlFont(" + WindowName(control) + "," + Hex(static_cast<std::uint32_t>(font), 1) + ")");
+    if (WindowInfo* info = Live(control)) info->Font = font;
+}
+
+void RecordingUser::SetControlColors(WindowHandle control, ColorRef text, ColorRef background) {
+    Log("SetControlColors(" + WindowName(control) + "," + Hex(text, 8) + "," + Hex(background, 8) + ")");
+    if (WindowInfo* info = Live(control)) {
+        info->TextColor = text;
+        info->Background = background;
+    }
+}
+
+void RecordingUser::SetDefaultButton(WindowHandle button, bool isDefault) {
+    Log("SetDefaultButton(" + WindowName(button) + "," + (isDefault ? "1" : "0") + ")");
+    if (WindowInfo* info = Live(button)) info->DefaultButton = isDefault;
+}
+
+void RecordingUser::ReplaceTextLine(WindowHandle edit, std::int32_t index, std::string_view text) {
+    Log("ReplaceTextLine(" + WindowName(edit) + "," + std::to_string(index) + "," + Quoted(text) + ")");
+    WindowInfo* info = Live(edit);
+    if (info == nullptr || index < 0) return;
+    std::size_t start = 0;
+    for (std::int32_t line = 0; line < index; ++line) {
+        const std::size_t end = info->Text.find("\r\n", start);
+        if (end == std::string::npos) return;
+        start = end + 2;
+    }
+    const std::size_t end = info->Text.find("\r\n", start);
+    info->Text.replace(start, (end == std::string::npos ? info->Text.size() : end) - start, text);
+}
+
+void RecordingUser::SetFocus(WindowHandle control) {
+    Log("SetFocus(" + WindowName(control) + ")");
+    if (Live(control) == nullptr || focus_ == control) return;
+    focus_ = control;
+    Message m;
+    m.Window = control;
+    m.Kind = MessageKind::FocusIn;
+    Post(m);
 }
 
 }  // namespace qmk::platform

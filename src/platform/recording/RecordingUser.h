@@ -8,6 +8,13 @@
 // taken, and Activate of a hidden window waits until the window is shown.
 // Window handles are 1, 2, 3, ... and read "w1", "w2" in the log, as in
 // RecordingGdi's log.
+//
+// Standard controls are off unless a test turns them on
+// (SetStandardControls): then push buttons and read-only text boxes are
+// records too, which never ask for a Paint; their line replacements change
+// the record's text, and the keyboard focus given to one comes back as a
+// FocusIn message, as a system's would. Clicks and keys are the test's to
+// post.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +47,11 @@ public:
         std::string Text;  // code page 932
         std::int32_t IconWidth = 0;
         std::int32_t IconHeight = 0;
+        // Standard controls:
+        WindowKind Kind = WindowKind::Plain;
+        ObjectHandle Font = 0;
+        ColorRef TextColor = 0;
+        bool DefaultButton = false;
     };
 
     // With a RecordingGdi, every window is registered there, so GetDC(window)
@@ -67,6 +79,9 @@ public:
     const std::string& SelectionText() const { return selection_.Text; }
     WindowHandle SelectionOwner() const { return selection_.Owner; }
     void SetSystemMetric(int index, int value) { metrics_[index] = value; }
+    void SetStandardControls(bool on) { standardControls_ = on; }
+    // The window that has the keyboard focus (0: none was given one).
+    WindowHandle FocusWindow() const { return focus_; }
     // Another program destroys a top-level window: it and its children die
     // now, and a Destroyed message waits in the queue.
     void DestroyByOtherProgram(WindowHandle window);
@@ -97,6 +112,12 @@ public:
     void OfferSelectionText(WindowHandle owner, std::string_view text, std::uint32_t time) override;
     int GetSystemMetrics(int index) override;
     bool IsWindow(WindowHandle window) override;
+    bool HasStandardControls() override { return standardControls_; }
+    void SetControlFont(WindowHandle control, ObjectHandle font) override;
+    void SetControlColors(WindowHandle control, ColorRef text, ColorRef background) override;
+    void SetDefaultButton(WindowHandle button, bool isDefault) override;
+    void ReplaceTextLine(WindowHandle edit, std::int32_t index, std::string_view text) override;
+    void SetFocus(WindowHandle control) override;
 
 private:
     struct Owned {
@@ -122,6 +143,8 @@ private:
     std::map<WindowHandle, Rect> invalid_;  // in handle order, as paints come out
     WindowHandle active_ = 0;
     WindowHandle focusWanted_ = 0;
+    WindowHandle focus_ = 0;
+    bool standardControls_ = false;
     Owned clipboard_;
     Owned selection_;
     std::map<int, int> metrics_;

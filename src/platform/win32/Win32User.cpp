@@ -1,5 +1,6 @@
 #include "platform/win32/Win32User.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -23,6 +24,12 @@ struct WindowRecord {
     HICON BigIcon = nullptr;
     HICON SmallIcon = nullptr;
     std::uint32_t ButtonsHeld = 0;
+    // Standard controls: the system's window procedure, which ours passes
+    // every message on to, and the colours the parent paints a box with.
+    WindowKind Kind = WindowKind::Plain;
+    WNDPROC Original = nullptr;
+    COLORREF TextColor = 0;
+    COLORREF BackgroundColor = 0;
 };
 
 WindowRecord* RecordOf(HWND window) {
@@ -31,6 +38,14 @@ WindowRecord* RecordOf(HWND window) {
 
 HWND Hwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
 WindowHandle Handle(HWND window) { return reinterpret_cast<WindowHandle>(window); }
+
+void FreeRecord(HWND window, WindowRecord* record) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    if (record->Background != nullptr) ::DeleteObject(record->Background);
+    if (record->BigIcon != nullptr) ::DestroyIcon(record->BigIcon);
+    if (record->SmallIcon != nullptr) ::DestroyIcon(record->SmallIcon);
+    delete record;
+}
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
@@ -41,14 +56,33 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     if (record == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         const LRESULT result = record->Owner->WindowMessage(Handle(window), message, wParam, lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (record->Background != nullptr) ::DeleteObject(record->Background);
-        if (record->BigIcon != nullptr) ::DestroyIcon(record->BigIcon);
-        if (record->SmallIcon != nullptr) ::DestroyIcon(record->SmallIcon);
-        delete record;
+        FreeRecord(window, record);
         return result;
     }
     return static_cast<LRESULT>(record->Owner->WindowMessage(Handle(window), message, wParam, lParam));
+}
+
+// The subclass of the standard controls.
+LRESULT CALLBACK ControlProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    WindowRecord* record = RecordOf(window);
+    const WNDPROC original = record->Original;
+    if (message == WM_NCDESTROY) {
+        const LRESULT result = ::CallWindowProcW(original, window, message, wParam, lParam);
+        FreeRecord(window, record);
+        return result;
+    }
+    if (record->Owner->ControlMessage(Handle(window), message, wParam, lParam)) return 0;
+    return ::CallWindowProcW(original, window, message, wParam, lParam);
+}
+
+// A standard control of this backend (the only windows whose procedure is
+// the subclass): other windows' user data is not ours to read.
+WindowRecord* ControlRecordOf(HWND window) {
+    if (window == nullptr ||
+        ::GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&ControlProcedure)) {
+        return nullptr;
+    }
+    return RecordOf(window);
 }
 
 DWORD StyleOf(std::uint32_t style) {
@@ -168,7 +202,45 @@ Win32User::Win32User() { RegisterWindowClass(); }
 
 Win32User::~Win32User() = default;
 
+namespace {
+
+HWND CreateControl(Win32User* owner, const CreateWindowParams& params) {
+    auto record = std::make_unique<WindowRecord>();
+    record->Owner = owner;
+    record->Style = params.Style;
+    record->Kind = params.Kind;
+    record->BackgroundColor = params.Background;
+    record->TextColor = ::GetSysColor(COLOR_WINDOWTEXT);
+    record->Background = ::CreateSolidBrush(params.Background);
+    const bool button = params.Kind == WindowKind::PushButton;
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    if ((params.Style & ws::Visible) != 0) style |= WS_VISIBLE;
+    if ((params.Style & ws::TabStop) != 0) style |= WS_TABSTOP;
+    // The box wraps at its width: no ES_AUTOHSCROLL, no scroll bars.
+    style |= button ? static_cast<DWORD>(BS_PUSHBUTTON)
+                    : static_cast<DWORD>(ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY);
+    const DWORD exStyle = button ? 0 : WS_EX_CLIENTEDGE;
+    const WideText title(params.Title.data(), static_cast<int>(params.Title.size()));
+    std::wstring titleText(title.Valid() ? title.Data() : L"", title.Valid() ? title.Length() : 0);
+    // Child identifiers only have to differ between siblings.
+    static std::uintptr_t nextId = 1;
+    HWND window = ::CreateWindowExW(exStyle, button ? L"BUTTON" : L"EDIT", titleText.c_str(), style,
+                                    params.X, params.Y, params.Width, params.Height, Hwnd(params.Parent),
+                                    reinterpret_cast<HMENU>(nextId++), ::GetModuleHandleW(nullptr), nullptr);
+    if (window == nullptr) return nullptr;
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record.get()));
+    record.release()->Original = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProcedure)));
+    return window;
+}
+
+}  // namespace
+
 WindowHandle Win32User::CreateWindow(const CreateWindowParams& params) {
+    if (params.Kind != WindowKind::Plain) {
+        if ((params.Style & ws::Child) == 0) return 0;
+        return Handle(CreateControl(this, params));
+    }
     auto record = std::make_unique<WindowRecord>();
     record->Owner = this;
     record->Style = params.Style;
@@ -272,6 +344,9 @@ bool Win32User::PeekMessage(Message& message) {
             Post(end);
             break;
         }
+        // The standard controls take typed characters (the box's Ctrl+C
+        // and Ctrl+A come as such); the program's own windows read keys.
+        if (ControlRecordOf(msg.hwnd) != nullptr) ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
     if (queue_.empty()) return false;
@@ -327,6 +402,80 @@ bool Win32User::ShowMessageBox(WindowHandle owner, std::string_view text, std::s
 int Win32User::GetSystemMetrics(int index) { return ::GetSystemMetrics(index); }
 
 bool Win32User::IsWindow(WindowHandle window) { return window != 0 && ::IsWindow(Hwnd(window)); }
+
+void Win32User::SetControlFont(WindowHandle control, ObjectHandle font) {
+    ::SendMessageW(Hwnd(control), WM_SETFONT, static_cast<WPARAM>(font), TRUE);
+}
+
+void Win32User::SetControlColors(WindowHandle control, ColorRef text, ColorRef background) {
+    WindowRecord* record = ControlRecordOf(Hwnd(control));
+    if (record == nullptr) return;
+    record->TextColor = text;
+    if (background != record->BackgroundColor || record->Background == nullptr) {
+        HBRUSH brush = ::CreateSolidBrush(background);
+        if (brush == nullptr) return;
+        if (record->Background != nullptr) ::DeleteObject(record->Background);
+        record->Background = brush;
+        record->BackgroundColor = background;
+    }
+    ::InvalidateRect(Hwnd(control), nullptr, TRUE);
+}
+
+void Win32User::SetDefaultButton(WindowHandle button, bool isDefault) {
+    ::SendMessageW(Hwnd(button), BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
+
+void Win32User::ReplaceTextLine(WindowHandle edit, std::int32_t index, std::string_view text) {
+    if (index < 0) return;
+    const HWND window = Hwnd(edit);
+    const int length = ::GetWindowTextLengthW(window);
+    std::wstring current(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
+    current.resize(static_cast<std::size_t>(
+        std::max(::GetWindowTextW(window, current.data(), static_cast<int>(current.size())), 0)));
+    // Lines between CR LF, as the program counts them: the box's wrapping
+    // does not count.
+    std::size_t start = 0;
+    for (std::int32_t line = 0; line < index; ++line) {
+        const std::size_t end = current.find(L"\r\n", start);
+        if (end == std::wstring::npos) return;
+        start = end + 2;
+    }
+    std::size_t end = current.find(L"\r\n", start);
+    if (end == std::wstring::npos) end = current.size();
+    const WideText wide(text.data(), static_cast<int>(text.size()));
+    if (!wide.Valid()) return;
+    const std::wstring replacement(wide.Data(), static_cast<std::size_t>(wide.Length()));
+    ::SendMessageW(window, EM_SETSEL, start, static_cast<LPARAM>(end));
+    ::SendMessageW(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(replacement.c_str()));
+}
+
+void Win32User::SetFocus(WindowHandle control) { ::SetFocus(Hwnd(control)); }
+
+bool Win32User::ControlMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                               std::intptr_t) {
+    Message m;
+    m.Window = window;
+    switch (message) {
+    case WM_KEYDOWN:
+        // Moving between controls and pressing the button are the program's.
+        if (wParam != VK_TAB && wParam != VK_RETURN) return false;
+        m.Kind = MessageKind::KeyDown;
+        m.Key = static_cast<std::uint32_t>(wParam);
+        m.Modifiers = Modifiers();
+        m.Time = static_cast<std::uint32_t>(::GetMessageTime());
+        Post(m);
+        return true;
+    case WM_CHAR:
+        // What those keys type (Ctrl+Enter types a line feed).
+        return wParam == L'\t' || wParam == L'\r' || wParam == L'\n';
+    case WM_SETFOCUS:
+        m.Kind = MessageKind::FocusIn;
+        Post(m);
+        return false;
+    default:
+        return false;
+    }
+}
 
 std::intptr_t Win32User::WindowMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
                                        std::intptr_t lParam) {
@@ -419,6 +568,29 @@ std::intptr_t Win32User::WindowMessage(WindowHandle window, unsigned message, st
             Post(m);
         }
         return 0;
+    case WM_COMMAND:
+        // A button tells its parent of a click; the program hears it from
+        // the button.
+        if (HIWORD(wParam) == BN_CLICKED) {
+            const HWND control = reinterpret_cast<HWND>(lParam);
+            const WindowRecord* controlRecord = ControlRecordOf(control);
+            if (controlRecord != nullptr && controlRecord->Kind == WindowKind::PushButton) {
+                m.Window = Handle(control);
+                m.Kind = MessageKind::Clicked;
+                Post(m);
+                return 0;
+            }
+        }
+        break;
+    case WM_CTLCOLORSTATIC:  // what a read-only box sends
+    case WM_CTLCOLOREDIT: {
+        const WindowRecord* controlRecord = ControlRecordOf(reinterpret_cast<HWND>(lParam));
+        if (controlRecord == nullptr || controlRecord->Kind != WindowKind::ReadOnlyEdit) break;
+        const HDC dc = reinterpret_cast<HDC>(wParam);
+        ::SetTextColor(dc, controlRecord->TextColor);
+        ::SetBkColor(dc, controlRecord->BackgroundColor);
+        return reinterpret_cast<std::intptr_t>(controlRecord->Background);
+    }
     case WM_QUERYENDSESSION:
         return TRUE;
     case WM_ENDSESSION:

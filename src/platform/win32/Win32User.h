@@ -7,6 +7,15 @@
 // window procedure validates the area before the program draws it.
 // A WindowHandle is the HWND itself. Texts go to the W functions converted
 // from code page 932.
+//
+// The push button and the read-only text box are the system's "BUTTON" and
+// "EDIT" controls. They draw themselves and handle their own mouse and
+// keys (Space on the button; caret, selection, Ctrl+C and the context menu
+// in the box); each is subclassed only to hand Tab and Enter to the
+// program, which moves the focus and presses the button, and to report
+// when it takes the focus. The button's BN_CLICKED, which the system sends
+// to the parent, becomes one Clicked message for the button; the parent
+// answers the box's colour messages with the box's colours.
 #pragma once
 
 #include <cstdint>
@@ -48,10 +57,26 @@ public:
     int GetSystemMetrics(int index) override;
     bool IsWindow(WindowHandle window) override;
 
+    bool HasStandardControls() override { return true; }
+    // WM_SETFONT.
+    void SetControlFont(WindowHandle control, ObjectHandle font) override;
+    // Given to the box's parent's WM_CTLCOLORSTATIC and WM_CTLCOLOREDIT.
+    void SetControlColors(WindowHandle control, ColorRef text, ColorRef background) override;
+    // BM_SETSTYLE with BS_DEFPUSHBUTTON or BS_PUSHBUTTON.
+    void SetDefaultButton(WindowHandle button, bool isDefault) override;
+    // The line's start found in the box's own text, then EM_SETSEL and
+    // EM_REPLACESEL (not undoable).
+    void ReplaceTextLine(WindowHandle edit, std::int32_t index, std::string_view text) override;
+    void SetFocus(WindowHandle control) override;
+
     // Called by the window class's procedure with every message it gets.
     // (An integer stand-in for LRESULT, so this header needs no windows.h.)
     std::intptr_t WindowMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam);
+    // The same for a standard control's subclass: what it takes for the
+    // program; false leaves the message to the control.
+    bool ControlMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                        std::intptr_t lParam);
 
     // Called when the system's locale settings change (WM_WININICHANGE to
     // the application window); none by default.
