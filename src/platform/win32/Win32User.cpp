@@ -447,6 +447,9 @@ void Win32User::ReplaceTextLine(WindowHandle edit, std::int32_t index, std::stri
     const std::wstring replacement(wide.Data(), static_cast<std::size_t>(wide.Length()));
     ::SendMessageW(window, EM_SETSEL, start, static_cast<LPARAM>(end));
     ::SendMessageW(window, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(replacement.c_str()));
+    // A run keeps the loop from painting for seconds: the box shows its
+    // new line now, not when the run is over.
+    ::UpdateWindow(window);
 }
 
 void Win32User::SetFocus(WindowHandle control) { ::SetFocus(Hwnd(control)); }
