@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "graphics/Graphics.h"
 #include "platform/Platform.h"
@@ -178,6 +181,37 @@ TEST_F(Win32ControlsTest, TheFocusThatTheSystemMovesIsTheFormsToo) {
     Pump();
     EXPECT_EQ(form_->ActiveControl(), form_->Kekka);
     EXPECT_EQ(StyleOf(button_) & BS_TYPEMASK, DWORD{BS_PUSHBUTTON});
+}
+
+BOOL CALLBACK CloseErrorBox(HWND window, LPARAM found) {
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    wchar_t className[16]{};
+    ::GetClassNameW(window, className, 16);
+    if (process != ::GetCurrentProcessId() || std::wstring(className) != L"#32770") return TRUE;
+    *reinterpret_cast<bool*>(found) = true;
+    ::PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+TEST_F(Win32ControlsTest, AfterAnErrorBoxTheKeyboardIsTheButtonsAgain) {
+    form_->OnClickAction = [] { throw std::runtime_error("stop"); };
+    bool found = false;
+    std::thread closer([&found] {
+        for (int i = 0; i < 300 && !found; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ::EnumWindows(CloseErrorBox, reinterpret_cast<LPARAM>(&found));
+        }
+    });
+    ::SendMessageW(button_, BM_CLICK, 0, 0);
+    Pump();
+    closer.join();
+    ASSERT_TRUE(found) << "no error box within 30 s";
+    Pump();
+    EXPECT_EQ(::GetFocus(), button_);
+    form_->OnClickAction = nullptr;
+    Key(button_, VK_RETURN);
+    EXPECT_EQ(form_->Clicks, 2);
 }
 
 TEST_F(Win32ControlsTest, ReplaceLineWritesLogicalLinesThroughTheEditControl) {
