@@ -87,7 +87,7 @@ private:
 
 struct Search {
     DWORD Process;
-    bool Visible;
+    bool Main;
     HWND Found;
 };
 
@@ -97,18 +97,23 @@ BOOL CALLBACK Consider(HWND window, LPARAM parameter) {
     ::GetWindowThreadProcessId(window, &process);
     wchar_t className[64];
     if (process != search->Process || ::GetClassNameW(window, className, 64) == 0 ||
-        std::wstring(className) != L"QMKWindow" || (::IsWindowVisible(window) != FALSE) != search->Visible) {
+        std::wstring(className) != L"QMKWindow") {
         return TRUE;
     }
+    // Both are shown (the application window with no size, for the taskbar
+    // entry); the main window is the one the application window owns, once
+    // it is on the screen.
+    const bool owned = ::GetWindow(window, GW_OWNER) != nullptr;
+    if (owned != search->Main || (owned && !::IsWindowVisible(window))) return TRUE;
     search->Found = window;
     return FALSE;
 }
 
-// The program's main window (visible) or its application window (never
-// shown), once it is there.
-HWND WaitForWindow(const ChildProcess& program, bool visible) {
+// The program's main window (shown) or its application window, once it is
+// there.
+HWND WaitForWindow(const ChildProcess& program, bool main) {
     for (int i = 0; i < 600; ++i) {
-        Search search{program.Id(), visible, nullptr};
+        Search search{program.Id(), main, nullptr};
         ::EnumWindows(Consider, reinterpret_cast<LPARAM>(&search));
         if (search.Found != nullptr) return search.Found;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
