@@ -34,6 +34,10 @@ public:
 
     // The display the user's session gives; empty when there is none.
     virtual std::string GivenDisplay() = 0;
+    // Whether the runner can start a display server of its own. Where it
+    // cannot, the window always opens on the session's desktop, at that
+    // desktop's depth and pixels per inch.
+    virtual bool CanStartPrivateDisplay() const = 0;
     // How messages name the display server the runner starts itself.
     virtual std::string_view PrivateDisplayKind() const = 0;
     // Starts that server with the given depth and pixels per inch and

@@ -20,8 +20,10 @@ namespace ws {
 inline constexpr std::uint32_t Child = 0x0001;         // inside Parent's client area
 inline constexpr std::uint32_t Visible = 0x0002;       // shown at creation
 inline constexpr std::uint32_t DialogFrame = 0x0004;   // fixed size: no resize, no min/max
-// The application window: never shown; it carries the program's title and
-// owns the program's top-level windows.
+// The application window: it carries the program's title and owns the
+// program's top-level windows. Where the desktop's task list shows an
+// owner's entry for the windows it owns (Windows' taskbar), the backend
+// shows it with no size to carry that entry; elsewhere it is never shown.
 inline constexpr std::uint32_t ApplicationWindow = 0x0008;
 inline constexpr std::uint32_t Modal = 0x0010;         // a modal box above its owner
 }  // namespace ws

@@ -129,7 +129,7 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
     try {
         options = ParseRunnerOptions(arguments);
         if (options.Help) {
-            Print(RunnerUsageText());
+            Print(RunnerUsageText(host->CanStartPrivateDisplay()));
             return RunnerExitSuccess;
         }
         if (options.Version) {
@@ -137,7 +137,7 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
             return RunnerExitSuccess;
         }
         const std::string given = host->GivenDisplay();
-        CheckOptionsForDisplay(options, given.c_str());
+        CheckOptionsForDisplay(options, given.c_str(), host->CanStartPrivateDisplay());
     } catch (const RunnerUsageError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return RunnerExitUsage;

@@ -176,42 +176,54 @@ RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments)
     return options;
 }
 
-void CheckOptionsForDisplay(const RunnerOptions& options, const char* display) {
-    if (display == nullptr || *display == '\0') return;
+void CheckOptionsForDisplay(const RunnerOptions& options, const char* display, bool privateServers) {
     const char* option = options.DisplayDepth ? "--display-depth" : options.Dpi ? "--dpi" : nullptr;
     if (option == nullptr) return;
+    if (!privateServers) {
+        Fail(std::string(option) +
+             " is not available here: the window opens on the desktop, at the desktop's own depth"
+             " and pixels per inch");
+    }
+    if (display == nullptr || *display == '\0') return;
     Fail(std::string(option) + " applies only to the runner's own X server, but DISPLAY is set to " +
          Quoted(display) + "; run without DISPLAY (env -u DISPLAY qmk-run ...)");
 }
 
-std::string RunnerUsageText() {
-    return "Usage: qmk-run [--runs N] [--json] [--display-depth 16|24] [--dpi N]\n"
-           "               [--timeout SECONDS]\n"
-           "Runs the QMK benchmark in its main window, as a click on the start button\n"
-           "does, and prints the two result lines of each run.\n"
-           "\n"
-           "  --runs N             run N times (default 1); for N > 1 also print the mean,\n"
-           "                       median, minimum, maximum and sample standard deviation\n"
-           "                       (n - 1) of both scores\n"
-           "  --json               print one JSON document: every run, the summary, and\n"
-           "                       what the scores depend on (X server, locale, processor,\n"
-           "                       build)\n"
-           "  --display-depth N    depth of the private X server: 16 or 24 (default 24)\n"
-           "  --dpi N              pixels per inch of the private X server, 48 to 480\n"
-           "                       (default 96)\n"
-           "  --timeout SECONDS    give up when the start, one run or the close takes\n"
-           "                       longer than this, as when the X server stops\n"
-           "                       answering (default 60; 0: wait for ever)\n"
-           "  --help, -h           show this text\n"
-           "  --version            show the program's version\n"
-           "\n"
-           "The window opens on the display in DISPLAY. Without one, qmk-run starts a\n"
-           "private Xvfb (24-bit, 96 dpi unless chosen otherwise) and stops it when it\n"
-           "ends; --display-depth and --dpi apply only to that server.\n"
-           "\n"
-           "Exit status: 0 success, 1 a run or the start failed or timed out, 2 bad\n"
-           "command line, 129, 130, 143 ended by SIGHUP, SIGINT, SIGTERM. A signal\n"
-           "that was ignored when qmk-run started (nohup) stays ignored.\n";
+std::string RunnerUsageText(bool privateServers) {
+    std::string text =
+        "Usage: qmk-run [--runs N] [--json] [--display-depth 16|24] [--dpi N]\n"
+        "               [--timeout SECONDS]\n"
+        "Runs the QMK benchmark in its main window, as a click on the start button\n"
+        "does, and prints the two result lines of each run.\n"
+        "\n"
+        "  --runs N             run N times (default 1); for N > 1 also print the mean,\n"
+        "                       median, minimum, maximum and sample standard deviation\n"
+        "                       (n - 1) of both scores\n"
+        "  --json               print one JSON document: every run, the summary, and\n"
+        "                       what the scores depend on (X server, locale, processor,\n"
+        "                       build)\n"
+        "  --display-depth N    depth of the private X server: 16 or 24 (default 24)\n"
+        "  --dpi N              pixels per inch of the private X server, 48 to 480\n"
+        "                       (default 96)\n"
+        "  --timeout SECONDS    give up when the start, one run or the close takes\n"
+        "                       longer than this, as when the X server stops\n"
+        "                       answering (default 60; 0: wait for ever)\n"
+        "  --help, -h           show this text\n"
+        "  --version            show the program's version\n"
+        "\n";
+    text += privateServers
+                ? "The window opens on the display in DISPLAY. Without one, qmk-run starts a\n"
+                  "private Xvfb (24-bit, 96 dpi unless chosen otherwise) and stops it when it\n"
+                  "ends; --display-depth and --dpi apply only to that server.\n"
+                : "The window opens on the desktop, at the desktop's own depth and pixels per\n"
+                  "inch: there is no private X server here, and --display-depth and --dpi\n"
+                  "are refused.\n";
+    text +=
+        "\n"
+        "Exit status: 0 success, 1 a run or the start failed or timed out, 2 bad\n"
+        "command line, 129, 130, 143 ended by SIGHUP, SIGINT, SIGTERM. A signal\n"
+        "that was ignored when qmk-run started (nohup) stays ignored.\n";
+    return text;
 }
 
 std::string RunnerVersionText(std::string_view version) {

@@ -40,9 +40,12 @@ public:
 RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments);
 
 // The private server's format options make no sense on a display that the
-// user gave: the runner cannot change its depth or resolution. Throws
-// RunnerUsageError when they were given and DISPLAY names a display.
-void CheckOptionsForDisplay(const RunnerOptions& options, const char* display);
+// user gave, nor where the runner cannot start a server of its own: it
+// cannot change the depth or resolution of a display it did not start.
+// Throws RunnerUsageError when they were given and DISPLAY names a display,
+// or when privateServers is false.
+void CheckOptionsForDisplay(const RunnerOptions& options, const char* display,
+                            bool privateServers = true);
 
 // A text from outside (an argument, an environment variable) as a message
 // can show it: in single quotes, with control characters, escape
@@ -50,7 +53,7 @@ void CheckOptionsForDisplay(const RunnerOptions& options, const char* display);
 // \xHH or \u{HHHH}, and anything over 60 bytes cut, with its length said.
 std::string QuotedArgument(std::string_view text);
 
-std::string RunnerUsageText();
+std::string RunnerUsageText(bool privateServers = true);
 std::string RunnerVersionText(std::string_view version);
 
 }  // namespace qmk

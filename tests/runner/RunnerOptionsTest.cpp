@@ -183,5 +183,34 @@ TEST(RunnerOptionsTest, ServerFormatOnlyWithoutAGivenDisplay) {
     }
 }
 
+// Where the runner cannot start a server of its own, the format options
+// are refused whatever DISPLAY says, and neither the message nor the help
+// sends the user to DISPLAY or Xvfb.
+TEST(RunnerOptionsTest, ServerFormatRefusedWhereNoPrivateServerCanStart) {
+    RunnerOptions plain;
+    RunnerOptions dpi;
+    dpi.Dpi = 120;
+    RunnerOptions depth;
+    depth.DisplayDepth = 16;
+    EXPECT_NO_THROW(CheckOptionsForDisplay(plain, "desktop", false));
+    for (const RunnerOptions* options : {&dpi, &depth}) {
+        for (const char* display : {"desktop", "", static_cast<const char*>(nullptr)}) {
+            try {
+                CheckOptionsForDisplay(*options, display, false);
+                ADD_FAILURE() << "accepted";
+            } catch (const RunnerUsageError& error) {
+                const std::string text = error.what();
+                EXPECT_NE(text.find(" is not available here"), std::string::npos) << text;
+                EXPECT_EQ(text.find("DISPLAY"), std::string::npos) << text;
+            }
+        }
+    }
+    const std::string help = RunnerUsageText(false);
+    EXPECT_EQ(help.find("Xvfb"), std::string::npos);
+    EXPECT_EQ(help.find("DISPLAY"), std::string::npos);
+    EXPECT_NE(help.find("--dpi N"), std::string::npos);
+    EXPECT_NE(RunnerUsageText(true).find("private Xvfb"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace qmk::test

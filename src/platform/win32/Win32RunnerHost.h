@@ -27,6 +27,7 @@ public:
     ~Win32RunnerHost() override;
 
     std::string GivenDisplay() override { return "desktop"; }
+    bool CanStartPrivateDisplay() const override { return false; }
     std::string_view PrivateDisplayKind() const override { return "private display"; }
     std::string StartPrivateDisplay(int depth, int dpi) override;
     void StopPrivateDisplay() override {}

@@ -51,15 +51,20 @@ LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     return static_cast<LRESULT>(record->Owner->WindowMessage(Handle(window), message, wParam, lParam));
 }
 
+// The application window is shown, with no size, at the place the
+// framework gives it: it carries the program's taskbar entry (its title and
+// icon) and owns the main window, which therefore has no entry of its own.
 DWORD StyleOf(std::uint32_t style) {
-    DWORD result = WS_CLIPCHILDREN;
     if ((style & ws::Child) != 0) {
-        result = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    } else if ((style & ws::ApplicationWindow) != 0) {
-        result = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    } else if ((style & (ws::DialogFrame | ws::Modal)) != 0) {
-        result |= WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
-        if ((style & ws::Modal) == 0) result |= WS_MINIMIZEBOX;
+        return WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | ((style & ws::Visible) != 0 ? WS_VISIBLE : 0);
+    }
+    if ((style & ws::ApplicationWindow) != 0) {
+        return WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    }
+    DWORD result = WS_CLIPCHILDREN;
+    if ((style & (ws::DialogFrame | ws::Modal)) != 0) {
+        // Minimising is the taskbar entry's business.
+        result |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
     } else {
         result |= WS_OVERLAPPEDWINDOW;
     }
@@ -69,10 +74,41 @@ DWORD StyleOf(std::uint32_t style) {
 
 DWORD ExtendedStyleOf(std::uint32_t style) {
     if ((style & ws::Child) != 0 || (style & ws::ApplicationWindow) != 0) return 0;
-    // The application window is never shown, so the program's main window
-    // carries the taskbar entry; a modal box has none.
-    if ((style & ws::Modal) != 0) return WS_EX_DLGMODALFRAME;
-    return WS_EX_APPWINDOW | ((style & ws::DialogFrame) != 0 ? WS_EX_DLGMODALFRAME : 0);
+    if ((style & (ws::DialogFrame | ws::Modal)) != 0) return WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE;
+    return 0;
+}
+
+// The taskbar entry's menu moves, sizes and maximises nothing: the window
+// behind it has no size.
+void TrimApplicationMenu(HWND window) {
+    HMENU menu = ::GetSystemMenu(window, FALSE);
+    if (menu == nullptr) return;
+    ::DeleteMenu(menu, SC_MAXIMIZE, MF_BYCOMMAND);
+    ::DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+    ::DeleteMenu(menu, SC_MOVE, MF_BYCOMMAND);
+}
+
+// The program's window the taskbar entry stands for: the first visible
+// window the application window owns that is not a modal box.
+HWND OwnedMainWindow(HWND application) {
+    struct Search {
+        HWND Application;
+        HWND Found = nullptr;
+    } search{application};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(data);
+            const WindowRecord* record = RecordOf(window);
+            if (record == nullptr || ::GetWindow(window, GW_OWNER) != search->Application ||
+                (record->Style & ws::Modal) != 0 || !::IsWindowVisible(window)) {
+                return TRUE;
+            }
+            search->Found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.Found;
 }
 
 // The outer rectangle of a top-level window whose client area is the
@@ -178,8 +214,9 @@ WindowHandle Win32User::CreateWindow(const CreateWindowParams& params) {
     const DWORD style = StyleOf(params.Style);
     const DWORD exStyle = ExtendedStyleOf(params.Style);
     const bool child = (params.Style & ws::Child) != 0;
+    const bool application = (params.Style & ws::ApplicationWindow) != 0;
     RECT rect{params.X, params.Y, params.X + params.Width, params.Y + params.Height};
-    if (!child) ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    if (!child && !application) ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     const HWND parent = Hwnd(child ? params.Parent : params.Owner);
     std::wstring titleText(title.Valid() ? title.Data() : L"", title.Valid() ? title.Length() : 0);
     HWND window = ::CreateWindowExW(exStyle, WindowClassName, titleText.c_str(), style, rect.left,
@@ -187,6 +224,7 @@ WindowHandle Win32User::CreateWindow(const CreateWindowParams& params) {
                                     nullptr, ::GetModuleHandleW(nullptr), record.get());
     if (window == nullptr) return 0;
     record.release();  // the window owns it now
+    if (application) TrimApplicationMenu(window);
     return Handle(window);
 }
 
@@ -408,16 +446,29 @@ std::intptr_t Win32User::WindowMessage(WindowHandle window, unsigned message, st
         Post(m);
         return 0;
     case WM_ACTIVATE:
-        if ((record->Style & (ws::Child | ws::ApplicationWindow)) == 0) {
+        if ((record->Style & ws::ApplicationWindow) != 0) {
+            // A click on the taskbar entry activates the application
+            // window; the keyboard belongs to the window the user worked in.
+            const HWND popup = ::GetLastActivePopup(hwnd);
+            if (LOWORD(wParam) != WA_INACTIVE && HIWORD(wParam) == 0 && popup != hwnd &&
+                ::IsWindowVisible(popup) && ::IsWindowEnabled(popup)) {
+                ::SetActiveWindow(popup);
+                return 0;
+            }
+        } else if ((record->Style & ws::Child) == 0) {
             m.Kind = LOWORD(wParam) == WA_INACTIVE ? MessageKind::Deactivate : MessageKind::Activate;
             Post(m);
         }
         break;
     case WM_CLOSE:
-        if ((record->Style & ws::ApplicationWindow) == 0) {
-            m.Kind = MessageKind::Close;
-            Post(m);
+        if ((record->Style & ws::ApplicationWindow) != 0) {
+            // Close on the taskbar entry closes the main window.
+            const HWND main = OwnedMainWindow(hwnd);
+            if (main == nullptr) return 0;
+            m.Window = Handle(main);
         }
+        m.Kind = MessageKind::Close;
+        Post(m);
         return 0;
     case WM_QUERYENDSESSION:
         return TRUE;

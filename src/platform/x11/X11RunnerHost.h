@@ -30,6 +30,7 @@ public:
     ~X11RunnerHost() override;
 
     std::string GivenDisplay() override;
+    bool CanStartPrivateDisplay() const override { return true; }
     std::string_view PrivateDisplayKind() const override { return "private X server"; }
     std::string StartPrivateDisplay(int depth, int dpi) override;
     void StopPrivateDisplay() override;

@@ -171,7 +171,6 @@ void CountSettingsRead() { ++settingsReads; }
 
 TEST_F(Win32UserTest, TheApplicationWindowAnswersTheSession) {
     const WindowHandle application = Make(ws::ApplicationWindow, 0, 0, 0, "QMK");
-    EXPECT_FALSE(::IsWindowVisible(Hwnd(application)));
     user_.SetSettingsChangedHandler(&CountSettingsRead);
     settingsReads = 0;
 
@@ -184,6 +183,44 @@ TEST_F(Win32UserTest, TheApplicationWindowAnswersTheSession) {
     ::SendMessageW(Hwnd(application), WM_ENDSESSION, TRUE, 0);
     EXPECT_NE(Find(Drain(), MessageKind::EndSession, application), nullptr);
     user_.SetSettingsChangedHandler(nullptr);
+}
+
+// The taskbar entry belongs to the application window, shown with no size;
+// the main window it owns has none, and the entry's Close closes the main
+// window, not the application's.
+TEST_F(Win32UserTest, TheTaskbarEntryIsTheApplicationWindows) {
+    const WindowHandle application = Make(ws::ApplicationWindow, 0, 0, 0, "QMK1.0");
+    const WindowHandle main = Make(ws::DialogFrame | ws::Visible, application, 400, 152);
+    const HWND app = Hwnd(application);
+    EXPECT_TRUE(::IsWindowVisible(app));
+    RECT outer{};
+    ASSERT_TRUE(::GetWindowRect(app, &outer));
+    EXPECT_EQ(outer.right - outer.left, 0);
+    EXPECT_EQ(outer.bottom - outer.top, 0);
+    EXPECT_EQ(static_cast<DWORD>(::GetWindowLongW(app, GWL_STYLE)) & ~WS_DISABLED, 0x94CA0000u);
+    HMENU menu = ::GetSystemMenu(app, FALSE);
+    ASSERT_NE(menu, nullptr);
+    for (UINT command : {SC_MAXIMIZE, SC_SIZE, SC_MOVE}) {
+        EXPECT_EQ(::GetMenuState(menu, command, MF_BYCOMMAND), static_cast<UINT>(-1)) << command;
+    }
+    EXPECT_NE(::GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
+
+    const HWND form = Hwnd(main);
+    EXPECT_EQ(::GetWindow(form, GW_OWNER), app);
+    const auto style = static_cast<DWORD>(::GetWindowLongW(form, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(::GetWindowLongW(form, GWL_EXSTYLE));
+    EXPECT_EQ(style & (WS_POPUP | WS_CAPTION | WS_SYSMENU), static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU));
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
+    EXPECT_EQ(exStyle & WS_EX_APPWINDOW, 0u);
+    EXPECT_EQ(exStyle & (WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE),
+              static_cast<DWORD>(WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE));
+
+    Drain();
+    ::SendMessageW(app, WM_CLOSE, 0, 0);
+    const std::vector<Message> messages = Drain();
+    EXPECT_NE(Find(messages, MessageKind::Close, main), nullptr);
+    EXPECT_EQ(Find(messages, MessageKind::Close, application), nullptr);
+    EXPECT_TRUE(user_.IsWindow(main));
 }
 
 TEST_F(Win32UserTest, TextsAreCodePage932ForTheWFunctions) {

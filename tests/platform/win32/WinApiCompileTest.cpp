@@ -1,7 +1,7 @@
-// Builds, and so proves, that the seam's headers stand beside <windows.h>:
-// ten of their method names are macros there. WinApi.h comes first, as in
-// the backend; <windows.h> included once more afterwards must not bring
-// the macros back. Every clashing method is called once.
+// The backend's own view of the clashing names: after WinApi.h (and
+// <windows.h> once more) none of the ten macros is left, and the backend's
+// objects answer through the seam's names. That every seam header compiles
+// beside <windows.h> is checked apart (SeamHeadersBesideWindowsH).
 #include "platform/win32/WinApi.h"
 
 #include <windows.h>
@@ -17,27 +17,6 @@
 #include "platform/win32/Win32Kernel.h"
 
 namespace qmk::platform::win32::testing {
-
-// Not run: it only has to compile against the seam as it is declared.
-void CallEveryClashingName(Gdi& gdi, User& user, Kernel& kernel) {
-    CreateWindowParams params;
-    const WindowHandle window = user.CreateWindow(params);
-    user.SetWindowText(window, "x");
-    const std::string text = user.GetWindowText(window);
-    Message message;
-    user.PeekMessage(message);
-    LogFont request;
-    const ObjectHandle font = gdi.CreateFontIndirect(request);
-    Size size;
-    gdi.GetTextExtentPoint(0, text.data(), static_cast<int>(text.size()), &size);
-    TextMetrics metrics;
-    gdi.GetTextMetrics(0, &metrics);
-    gdi.ExtTextOut(0, 0, 0, 0, nullptr, "x", 1);
-    gdi.DeleteObject(font);
-    char buffer[8];
-    kernel.GetLocaleInfo(locale_item::TimeSeparator, buffer, sizeof buffer);
-    const std::string path = kernel.GetModuleFileName();
-}
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Compiled by the MinGW compiler only (see tests/CMakeLists.txt): every
 // header of the seam stands beside <windows.h>, whichever comes first.
-// Nine of the seam's method names are macros there; the backend's wrapper
+// Ten of the seam's method names are macros there; the backend's wrapper
 // takes them away.
 #include "platform/win32/WinApi.h"
 
@@ -34,6 +34,7 @@ void CallEveryClashingName(Gdi& gdi, User& user, Kernel& kernel) {
     gdi.DeleteObject(font);
     char buffer[8];
     kernel.GetLocaleInfo(locale_item::TimeSeparator, buffer, sizeof buffer);
+    const std::string path = kernel.GetModuleFileName();
 }
 
 }  // namespace qmk::platform

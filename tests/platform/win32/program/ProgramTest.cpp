@@ -208,6 +208,24 @@ TEST(ProgramTest, TheRunnerPrintsTheTwoResultLinesInUtf8) {
     ExpectResultLine(lines[1], texts::VideoLabel, VideoReferenceScore);
 }
 
+// There is no private display server on Windows: the options that would
+// shape one are refused with status 2, and the help says where the window
+// goes instead.
+TEST(ProgramTest, TheRunnerRefusesTheOptionsOfAPrivateServer) {
+    for (const wchar_t* arguments : {L"--dpi 120", L"--display-depth 16"}) {
+        ChildProcess runner(BuiltProgram("qmk-run.exe"), arguments, true);
+        ASSERT_TRUE(runner.Started());
+        EXPECT_EQ(runner.Output(), "");
+        EXPECT_EQ(runner.Wait(60), 2);
+    }
+    ChildProcess help(BuiltProgram("qmk-run.exe"), L"--help", true);
+    ASSERT_TRUE(help.Started());
+    const std::string text = help.Output();
+    EXPECT_EQ(help.Wait(60), 0);
+    EXPECT_NE(text.find("opens on the desktop"), std::string::npos) << text;
+    EXPECT_EQ(text.find("DISPLAY"), std::string::npos) << text;
+}
+
 TEST(ProgramTest, TheRunnersJsonNamesTheWindowsItRanOn) {
     ChildProcess runner(BuiltProgram("qmk-run.exe"), L"--runs 3 --json", true);
     ASSERT_TRUE(runner.Started());
