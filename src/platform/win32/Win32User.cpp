@@ -124,24 +124,25 @@ void TrimApplicationMenu(HWND window) {
 
 // The program's window the taskbar entry stands for: the first visible
 // window the application window owns that is not a modal box.
+struct MainWindowSearch {
+    HWND Application = nullptr;
+    HWND Found = nullptr;
+};
+
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<MainWindowSearch*>(data);
+    const WindowRecord* record = RecordOf(window);
+    if (record == nullptr || ::GetWindow(window, GW_OWNER) != search->Application ||
+        (record->Style & ws::Modal) != 0 || !::IsWindowVisible(window)) {
+        return TRUE;
+    }
+    search->Found = window;
+    return FALSE;
+}
+
 HWND OwnedMainWindow(HWND application) {
-    struct Search {
-        HWND Application;
-        HWND Found = nullptr;
-    } search{application};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(data);
-            const WindowRecord* record = RecordOf(window);
-            if (record == nullptr || ::GetWindow(window, GW_OWNER) != search->Application ||
-                (record->Style & ws::Modal) != 0 || !::IsWindowVisible(window)) {
-                return TRUE;
-            }
-            search->Found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    MainWindowSearch search{application, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindMainWindow, reinterpret_cast<LPARAM>(&search));
     return search.Found;
 }
 
