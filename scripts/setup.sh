@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
-  libx11-dev libxft-dev libfontconfig-dev libxres-dev
+  libx11-dev libxext-dev libxft-dev libfontconfig-dev libxres-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils python3
   fonts-horai-umefont locales
@@ -75,7 +75,7 @@ fi
 # needs none of it.
 if [ "${1:-}" = --arm64 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
   arm64_tools=(g++-aarch64-linux-gnu qemu-user)
-  arm64_libraries=(libx11-dev libxft-dev libfontconfig-dev libxres-dev libgtest-dev libgmock-dev libbenchmark-dev libstdc++6)
+  arm64_libraries=(libx11-dev libxext-dev libxft-dev libfontconfig-dev libxres-dev libgtest-dev libgmock-dev libbenchmark-dev libstdc++6)
   arm64_missing=()
   for p in "${arm64_tools[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || arm64_missing+=("$p")
