@@ -9,6 +9,8 @@
 #include "app/QMKForm.h"
 #include "app/ResultLines.h"
 #include "app/Startup.h"
+#include "graphics/Bitmap.h"
+#include "platform/Platform.h"
 #include "platform/RunnerHost.h"
 #include "runner/RunnerEnvironment.h"
 #include "runner/RunnerOptions.h"
@@ -66,6 +68,7 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
 
     RunnerErrorTrap trap;
     std::vector<RunRecord> runs;
+    std::string warnings;  // for standard error, after the results
     EnvironmentFacts environment;
     {
         Step(host, options, "while opening the main window on display " + QuotedArgument(display));
@@ -96,6 +99,11 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
             if (!options.Json) Print(RunText(runs.back()));
         }
 
+        const std::string pixelAccess = platform::PixelAccessName(
+            platform::GdiApi().PixelAccessOf(form.WorkBitmap()->Image().Handle));
+        environment.PixelAccess = pixelAccess;
+        if (const auto warning = PixelAccessWarning(pixelAccess)) warnings += *warning;
+
         Step(host, options, "while closing the main window");
         CloseMainWindow(application, form);
         program.Run();
@@ -115,8 +123,9 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
         Print(SummaryText(runs));
     }
     if (const auto warning = BusyWarning(runs, host.DescribeMachine().Processors)) {
-        std::fputs(warning->c_str(), stderr);
+        warnings += *warning;
     }
+    std::fputs(warnings.c_str(), stderr);
     return RunnerExitSuccess;
 }
 
