@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include <unistd.h>
 
 #include "RunnerProcess.h"
+#include "platform/x11/XvfbServer.h"
 
 namespace qmk::test {
 namespace {
@@ -137,11 +139,11 @@ int ConnectUnix(const std::string& path, bool abstract) {
 }
 
 // A display of its own (an abstract socket, which Xlib tries first, so no
-// file is left behind) that forwards every connection to the test's server.
+// file is left behind) that forwards every connection to the given local
+// server.
 class CuttingProxy {
 public:
-    explicit CuttingProxy(CutRule rule) : rule_(rule) {
-        const std::string target = std::getenv("DISPLAY");
+    CuttingProxy(CutRule rule, const std::string& target) : rule_(rule) {
         targetPath_ = "/tmp/.X11-unix/X" + target.substr(target.find(':') + 1);
         for (int number = 600 + getpid() % 300; listener_ < 0 && number < 1000; ++number) {
             const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -273,6 +275,10 @@ struct CutCase {
     const char* Name;
     CutRule Rule;
     std::vector<std::string> Arguments;
+    // Through a proxy on this machine the bitmap's pixels are shared and
+    // the CPU test sends nothing to cut at; a server without shared memory
+    // makes every pixel a request again.
+    bool WithoutSharedMemory = false;
 };
 
 void PrintTo(const CutCase& c, std::ostream* out) { *out << c.Name; }
@@ -286,7 +292,13 @@ protected:
 
 TEST_P(RunnerConnectionTest, ALostConnectionEndsTheRunnerWithStatusOneAndAMessage) {
     const CutCase& c = GetParam();
-    CuttingProxy proxy(c.Rule);
+    std::unique_ptr<platform::x11::XvfbServer> server;
+    if (c.WithoutSharedMemory) {
+        platform::x11::XvfbServer::Options options;
+        options.ExtraArguments = {"-extension", "MIT-SHM"};
+        server = std::make_unique<platform::x11::XvfbServer>(options);
+    }
+    CuttingProxy proxy(c.Rule, server ? server->DisplayName() : std::string(std::getenv("DISPLAY")));
     ASSERT_FALSE(proxy.DisplayName().empty()) << "no free display number for the proxy";
     RunnerProcess runner(c.Arguments, proxy.DisplayName().c_str());
     const Finished done = runner.Wait(90s);
@@ -309,9 +321,9 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"MainWindowControls", {CreateWindow, 5, AnyRequest}, {}},
         CutCase{"ShowingTheWindow", {MapWindow, 1, AnyRequest}, {}},
         // The two tests, and the second run of two after a whole first one.
-        CutCase{"CpuTest", {GetImage, 200, AnyRequest}, {}},
+        CutCase{"CpuTest", {GetImage, 200, AnyRequest}, {}, true},
         CutCase{"VideoTest", {CopyArea, 200, AnyRequest}, {}},
-        CutCase{"SecondRunsCpuTest", {GetImage, 200, CopyArea}, {"--runs", "2"}},
+        CutCase{"SecondRunsCpuTest", {GetImage, 200, CopyArea}, {"--runs", "2"}, true},
         // A write that fails before a read has seen the end raises SIGPIPE,
         // which is no reason to end without a word. The video test writes
         // copies without waiting for anything, so its next write fails.
