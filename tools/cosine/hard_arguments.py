@@ -12,7 +12,8 @@ tools/cosine/CosineError.cpp. Each row carries cos x to 128 bits.
 Needs mpmath (Debian: python3-mpmath). The search is exact: in each binade
 every significand m with |m * 2^e * 2/pi - k| below 2^-58 is a point of a
 two-dimensional lattice inside a box, found by enumerating the box with a
-reduced basis, so no closer argument is missed.
+reduced basis, so no closer argument is missed. A row's note is the
+argument's distance from its odd multiple of pi/2, in quadrants.
 """
 import sys
 from fractions import Fraction
@@ -102,7 +103,7 @@ def main():
         if not odd:
             continue
         d, m, k = min(odd)
-        rows.append(row(m, exponent, "%d pi/2 + 2^%.1f quadrants" % (k, float(mpmath.log(d, 2)))))
+        rows.append(row(m, exponent, "2^%.1f" % float(mpmath.log(d, 2))))
     arguments = sys.argv[1:]
     for m, exponent in zip(arguments[::2], arguments[1::2]):
         rows.append(row(int(m, 16), int(exponent), "given"))
