@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -45,6 +46,9 @@ struct CutRule {
     // Instead of closing: stop reading from the runner but keep its socket
     // open, so its next write fails (EPIPE) before any read can see the end.
     bool RefuseWrites = false;
+    // Before refusing: stop reading and wait until the runner has filled its
+    // socket and stopped writing, as a slow server makes it.
+    bool AfterAFullBuffer = false;
 };
 
 // Reads the client's side of the protocol far enough to find request
@@ -223,7 +227,18 @@ private:
                         if (cut >= 0) {
                             cut_ = true;
                             if (rule_.RefuseWrites) {
+                                if (rule_.AfterAFullBuffer) WaitUntilWritesStall(p.Client);
                                 shutdown(p.Client, SHUT_RD);
+                                // What the runner wrote before the shutdown
+                                // stays charged to its socket: with the buffer
+                                // full, poll never reports it writable again
+                                // (nor hung up), and a runner waiting to write
+                                // would wait forever. Dropping it makes the
+                                // socket writable, so its next write fails,
+                                // whichever way the two raced; nothing more
+                                // is queued once the shutdown has returned.
+                                while (recv(p.Client, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+                                }
                                 refused_.push_back(p.Client);
                                 p.Client = -1;
                             }
@@ -248,6 +263,21 @@ private:
             close(p.Server);
         }
         for (int fd : refused_) close(fd);
+    }
+
+    // Until what the runner has queued has stopped growing for half a
+    // second (at most ten seconds). A runner that was only slow then writes
+    // into a refused socket all the same: the outcome is the same.
+    static void WaitUntilWritesStall(int fd) {
+        int queued = -1;
+        int stable = 0;
+        for (int round = 0; round < 200 && stable < 10; ++round) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            int now = 0;
+            if (ioctl(fd, FIONREAD, &now) != 0) return;
+            stable = now == queued ? stable + 1 : 0;
+            queued = now;
+        }
     }
 
     static bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
@@ -328,6 +358,9 @@ INSTANTIATE_TEST_SUITE_P(
         // which is no reason to end without a word. The video test writes
         // copies without waiting for anything, so its next write fails.
         CutCase{"WriteRefusedInTheVideoTest", {CopyArea, 200, AnyRequest, true}, {}},
+        // The same when the runner's writes already wait for room in its
+        // socket: the refusal must still reach it as a failed write.
+        CutCase{"WriteRefusedWithAFullBuffer", {CopyArea, 200, AnyRequest, true, true}, {}},
         // After the last run: closing the window.
         CutCase{"ClosingTheWindow", {DestroyWindow, 1, AnyRequest}, {}}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.Name); });
