@@ -223,6 +223,36 @@ TEST_F(Win32UserTest, TheTaskbarEntryIsTheApplicationWindows) {
     EXPECT_TRUE(user_.IsWindow(main));
 }
 
+LRESULT CALLBACK ForeignProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The application window owns windows that are not the program's (the
+// input method's, a system message box); their user data means something
+// else. Here a foreign window's reads like a record of a shown main window.
+TEST_F(Win32UserTest, TheTaskbarEntrysCloseSkipsWindowsThatAreNotTheProgramsOwn) {
+    const WindowHandle application = Make(ws::ApplicationWindow, 0, 0, 0, "QMK1.0");
+    const WindowHandle main = Make(ws::DialogFrame | ws::Visible, application, 400, 152);
+    WNDCLASSW foreignClass{};
+    foreignClass.lpfnWndProc = &ForeignProcedure;
+    foreignClass.hInstance = ::GetModuleHandleW(nullptr);
+    foreignClass.lpszClassName = L"QMKTestForeign";
+    ::RegisterClassW(&foreignClass);
+    static std::uintptr_t lookalike[32]{};
+    // Above the main window, so the search meets it first.
+    HWND foreign = ::CreateWindowExW(0, L"QMKTestForeign", L"IME", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                     Hwnd(application), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(foreign, nullptr);
+    ::SetWindowLongPtrW(foreign, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(lookalike));
+    Drain();
+
+    ::SendMessageW(Hwnd(application), WM_CLOSE, 0, 0);
+    const std::vector<Message> messages = Drain();
+    EXPECT_NE(Find(messages, MessageKind::Close, main), nullptr);
+    EXPECT_EQ(Find(messages, MessageKind::Close, reinterpret_cast<WindowHandle>(foreign)), nullptr);
+    ::DestroyWindow(foreign);
+}
+
 TEST_F(Win32UserTest, TextsAreCodePage932ForTheWFunctions) {
     const WindowHandle window = Make(ws::DialogFrame, 0, 200, 100, StartCp932);
     wchar_t wide[32]{};
