@@ -1,6 +1,7 @@
 #include "platform/win32/Win32RunnerHost.h"
 
 #include <chrono>
+#include <clocale>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,38 @@ std::string Win32RunnerHost::StartPrivateDisplay(int /*depth*/, int /*dpi*/) {
     throw std::runtime_error("Windows has no private display server; the window opens on the desktop");
 }
 
+std::string AnsiToUtf8(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return {};
+    std::string utf8(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
+    return utf8;
+}
+
+int ProcessorCount() {
+    // A machine with more than 64 processors has them in several groups,
+    // and the system's information counts the program's group only. The
+    // count over all groups needs Windows 7; before it there is one group.
+    using ActiveProcessorCountCall = DWORD(WINAPI*)(WORD);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto call = kernel != nullptr ? reinterpret_cast<ActiveProcessorCountCall>(reinterpret_cast<void*>(
+                                        ::GetProcAddress(kernel, "GetActiveProcessorCount")))
+                                  : nullptr;
+    if (call != nullptr) {
+        const DWORD count = call(ALL_PROCESSOR_GROUPS);
+        if (count > 0) return static_cast<int>(count);
+    }
+    SYSTEM_INFO system{};
+    ::GetNativeSystemInfo(&system);
+    return static_cast<int>(system.dwNumberOfProcessors);
+}
+
 std::string WindowsVersion() {
     // RtlGetVersion tells the truth whatever the program's manifest says.
     using RtlGetVersionCall = LONG(WINAPI*)(OSVERSIONINFOW*);
@@ -118,10 +151,13 @@ MachineFacts Win32RunnerHost::DescribeMachine() {
             facts.Processor = text;
         }
     }
-    SYSTEM_INFO system{};
-    ::GetNativeSystemInfo(&system);
-    facts.Processors = static_cast<int>(system.dwNumberOfProcessors);
+    facts.Processors = ProcessorCount();
     return facts;
+}
+
+std::string Win32RunnerHost::LocaleName() {
+    const char* name = std::setlocale(LC_ALL, nullptr);
+    return name != nullptr ? AnsiToUtf8(name) : std::string();
 }
 
 void Win32RunnerHost::EndOnRequest() { ::SetConsoleCtrlHandler(ConsoleControl, TRUE); }
