@@ -9,6 +9,7 @@
 #include "app/QMKForm.h"
 #include "app/ResultLines.h"
 #include "app/Startup.h"
+#include "platform/Platform.h"
 #include "platform/RunnerHost.h"
 #include "runner/RunnerEnvironment.h"
 #include "runner/RunnerOptions.h"
@@ -36,8 +37,7 @@ void Step(platform::RunnerHost& host, const RunnerOptions& options, const std::s
 }
 
 void Print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
+    if (!platform::WriteText(platform::StandardStream::Output, text)) {
         throw RunnerRunError(std::string("cannot write the results: ") + std::strerror(errno));
     }
 }
@@ -115,7 +115,7 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
         Print(SummaryText(runs));
     }
     if (const auto warning = BusyWarning(runs, host.DescribeMachine().Processors)) {
-        std::fputs(warning->c_str(), stderr);
+        platform::WriteText(platform::StandardStream::Error, *warning);
     }
     return RunnerExitSuccess;
 }
@@ -139,10 +139,10 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
         const std::string given = host->GivenDisplay();
         CheckOptionsForDisplay(options, given.c_str(), host->CanStartPrivateDisplay());
     } catch (const RunnerUsageError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, std::string(error.what()) + "\n");
         return RunnerExitUsage;
     } catch (const RunnerRunError& error) {
-        std::fprintf(stderr, "qmk-run: %s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, "qmk-run: " + std::string(error.what()) + "\n");
         return RunnerExitFailure;
     }
 
@@ -153,7 +153,7 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
         host->StopPrivateDisplay();
         host->DisarmWatchdog();
         std::fflush(stdout);
-        std::fprintf(stderr, "qmk-run: %s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, "qmk-run: " + std::string(error.what()) + "\n");
         return RunnerExitFailure;
     }
 }

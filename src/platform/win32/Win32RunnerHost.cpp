@@ -9,12 +9,15 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/win32/Win32Console.h"
 #include "platform/win32/Win32Text.h"
 #include "platform/win32/WinApi.h"
 
 namespace qmk::platform {
 
 std::unique_ptr<RunnerHost> MakeRunnerHost(std::string_view /*programName*/) {
+    // Before the first line: usage errors go out through it too.
+    InstallTextWriter(&win32::WriteConsoleText);
     return std::make_unique<win32::Win32RunnerHost>();
 }
 
@@ -28,8 +31,7 @@ public:
         thread_ = std::thread([this, seconds] {
             std::unique_lock lock(mutex_);
             if (!changed_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
-                std::fprintf(stderr, "%s\n", line_.c_str());
-                std::fflush(stderr);
+                WriteConsoleText(StandardStream::Error, line_);
                 std::_Exit(1);
             }
         });
@@ -62,11 +64,7 @@ BOOL WINAPI ConsoleControl(DWORD /*event*/) {
 
 }  // namespace
 
-// The result lines are UTF-8, redirected or not; a console shows them
-// right once its output code page says so.
-Win32RunnerHost::Win32RunnerHost() {
-    if (::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR) ::SetConsoleOutputCP(CP_UTF8);
-}
+Win32RunnerHost::Win32RunnerHost() = default;
 
 Win32RunnerHost::~Win32RunnerHost() = default;
 

@@ -10,7 +10,9 @@
 //   UTF-8;
 // - Ctrl+C, Ctrl+Break and the console's closing end it with 128 + 2, as
 //   SIGINT does elsewhere;
-// - its output is UTF-8, and a console it writes to is told so;
+// - its output is UTF-8 to files and pipes; a console gets the same
+//   characters through WriteConsoleW and keeps its code page (see
+//   Win32Console.h);
 // - the watchdog is a thread that waits for its time or its disarming.
 #pragma once
 

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "app/ResultLines.h"
+#include "app/Startup.h"
+#include "platform/win32/OwnConsole.h"
 #include "runtime/Cp932.h"
 #include "runtime/ProgramTexts.h"
 
@@ -28,15 +30,25 @@ std::wstring BuiltProgram(const char* name) {
     return wide;
 }
 
+// Whether the child's standard output goes to a pipe that Output() reads.
+enum class Pipe { None, Output };
+
 class ChildProcess {
 public:
-    // output: a pipe for the child's standard output, read by Output().
-    ChildProcess(const std::wstring& program, const std::wstring& arguments, bool output = false) {
+    // console: standard output and standard error go there instead.
+    // flags: CreateProcess's, such as CREATE_NEW_CONSOLE.
+    ChildProcess(const std::wstring& program, const std::wstring& arguments, Pipe pipe = Pipe::None,
+                 HANDLE console = nullptr, DWORD flags = 0) {
         std::wstring commandLine = L"\"" + program + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         HANDLE write = nullptr;
-        if (output) {
+        if (console != nullptr) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdOutput = console;
+            startup.hStdError = console;
+            startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+        } else if (pipe != Pipe::None) {
             SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
             EXPECT_TRUE(::CreatePipe(&read_, &write, &inherit, 0));
             ::SetHandleInformation(read_, HANDLE_FLAG_INHERIT, 0);
@@ -45,8 +57,9 @@ public:
             startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
             startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
         }
-        started_ = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output ? TRUE : FALSE,
-                                    0, nullptr, nullptr, &startup, &info_) != FALSE;
+        const BOOL inherit = pipe != Pipe::None || console != nullptr ? TRUE : FALSE;
+        started_ = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inherit, flags, nullptr,
+                                    nullptr, &startup, &info_) != FALSE;
         if (write != nullptr) ::CloseHandle(write);
         EXPECT_TRUE(started_) << "cannot start the program, error " << ::GetLastError();
     }
@@ -204,7 +217,7 @@ void ExpectResultLine(const std::string& line, const texts::ProgramText& label, 
 }
 
 TEST(ProgramTest, TheRunnerPrintsTheTwoResultLinesInUtf8) {
-    ChildProcess runner(BuiltProgram("qmk-run.exe"), L"", true);
+    ChildProcess runner(BuiltProgram("qmk-run.exe"), L"", Pipe::Output);
     ASSERT_TRUE(runner.Started());
     const std::vector<std::string> lines = Lines(runner.Output());
     EXPECT_EQ(runner.Wait(120), 0);
@@ -213,17 +226,36 @@ TEST(ProgramTest, TheRunnerPrintsTheTwoResultLinesInUtf8) {
     ExpectResultLine(lines[1], texts::VideoLabel, VideoReferenceScore);
 }
 
+// In a console the result lines show as characters, and the console keeps
+// its code page: the programs that run in it after the runner (or beside
+// it) read and write in that code page.
+TEST(ProgramTest, TheRunnerWritesToAConsoleInItsCharactersAndLeavesItsCodePage) {
+    OwnConsole console;
+    ASSERT_TRUE(console.Ready()) << "no console, error " << ::GetLastError();
+    ASSERT_TRUE(::SetConsoleOutputCP(437));
+    const SHORT first = console.Cursor().Y;
+    ChildProcess runner(BuiltProgram("qmk-run.exe"), L"", Pipe::None, console.Output());
+    ASSERT_TRUE(runner.Started());
+    EXPECT_EQ(runner.Wait(120), 0);
+    EXPECT_EQ(::GetConsoleOutputCP(), 437u);
+    const std::wstring cpu = console.Row(first);
+    const std::wstring video = console.Row(static_cast<SHORT>(first + 1));
+    EXPECT_EQ(cpu.rfind(L"\uff23\uff30\uff35\uff1a", 0), 0u) << "row " << first;
+    EXPECT_EQ(video.rfind(L"\u30d3\u30c7\u30aa\uff1a", 0), 0u) << "row " << first + 1;
+    EXPECT_NE(cpu.find(L"%)"), std::wstring::npos);
+}
+
 // There is no private display server on Windows: the options that would
 // shape one are refused with status 2, and the help says where the window
 // goes instead.
 TEST(ProgramTest, TheRunnerRefusesTheOptionsOfAPrivateServer) {
     for (const wchar_t* arguments : {L"--dpi 120", L"--display-depth 16"}) {
-        ChildProcess runner(BuiltProgram("qmk-run.exe"), arguments, true);
+        ChildProcess runner(BuiltProgram("qmk-run.exe"), arguments, Pipe::Output);
         ASSERT_TRUE(runner.Started());
         EXPECT_EQ(runner.Output(), "");
         EXPECT_EQ(runner.Wait(60), 2);
     }
-    ChildProcess help(BuiltProgram("qmk-run.exe"), L"--help", true);
+    ChildProcess help(BuiltProgram("qmk-run.exe"), L"--help", Pipe::Output);
     ASSERT_TRUE(help.Started());
     const std::string text = help.Output();
     EXPECT_EQ(help.Wait(60), 0);
@@ -232,7 +264,7 @@ TEST(ProgramTest, TheRunnerRefusesTheOptionsOfAPrivateServer) {
 }
 
 TEST(ProgramTest, TheRunnersJsonNamesTheWindowsItRanOn) {
-    ChildProcess runner(BuiltProgram("qmk-run.exe"), L"--runs 3 --json", true);
+    ChildProcess runner(BuiltProgram("qmk-run.exe"), L"--runs 3 --json", Pipe::Output);
     ASSERT_TRUE(runner.Started());
     const std::string output = runner.Output();
     EXPECT_EQ(runner.Wait(300), 0);
