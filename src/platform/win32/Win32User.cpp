@@ -688,6 +688,13 @@ std::intptr_t Win32User::WindowMessage(WindowHandle window, unsigned message, st
         return TRUE;
     case WM_ENDSESSION:
         if (wParam != 0) {
+            if (sessionEnd_) {
+                // Windows may end the process as soon as this returns. The
+                // handler is called from a copy: it may destroy this object.
+                const std::function<void()> end = sessionEnd_;
+                end();
+                return 0;
+            }
             m.Kind = MessageKind::EndSession;
             Post(m);
         }

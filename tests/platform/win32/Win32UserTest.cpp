@@ -183,6 +183,17 @@ TEST_F(Win32UserTest, TheApplicationWindowAnswersTheSession) {
     ::SendMessageW(Hwnd(application), WM_ENDSESSION, TRUE, 0);
     EXPECT_NE(Find(Drain(), MessageKind::EndSession, application), nullptr);
     user_.SetSettingsChangedHandler(nullptr);
+
+    // With a handler, the end is done before the answer: Windows may end
+    // the process as soon as it has it.
+    int ends = 0;
+    user_.SetSessionEndHandler([&ends] { ++ends; });
+    ::SendMessageW(Hwnd(application), WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(ends, 0);
+    ::SendMessageW(Hwnd(application), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(Find(Drain(), MessageKind::EndSession, application), nullptr);
+    user_.SetSessionEndHandler(nullptr);
 }
 
 // The taskbar entry belongs to the application window, shown with no size;

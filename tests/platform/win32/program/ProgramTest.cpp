@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <sstream>
@@ -165,7 +166,8 @@ TEST(ProgramTest, TheClientAreaHasTheDesignedSizeAtTheScreensDpi) {
 TEST(ProgramTest, TheEndOfTheSessionIsAgreedToAndEndsTheProgramInOrder) {
     ChildProcess program(BuiltProgram("qmk.exe"), L"");
     ASSERT_TRUE(program.Started());
-    ASSERT_NE(WaitForWindow(program, true), nullptr);
+    HWND window = WaitForWindow(program, true);
+    ASSERT_NE(window, nullptr);
     HWND application = WaitForWindow(program, false);
     ASSERT_NE(application, nullptr);
     DWORD_PTR answer = 0;
@@ -173,7 +175,28 @@ TEST(ProgramTest, TheEndOfTheSessionIsAgreedToAndEndsTheProgramInOrder) {
     EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
     // Still running: agreeing is not ending.
     EXPECT_EQ(program.Wait(1), -1);
+    // Windows may end the process as soon as the program has answered, so
+    // by then the orderly exit has run: its windows are destroyed.
     ::SendMessageTimeoutW(application, WM_ENDSESSION, TRUE, 0, SMTO_BLOCK, 30000, &answer);
+    EXPECT_FALSE(::IsWindow(window));
+    EXPECT_FALSE(::IsWindow(application));
+    EXPECT_EQ(program.Wait(60), 0);
+}
+
+// Started as the desktop starts programs, with a console of its own if it
+// is a console program: qmk.exe is not, so none opens beside its window
+// (closing one would end the benchmark past its close path).
+TEST(ProgramTest, TheWindowOpensWithoutAConsole) {
+    ChildProcess program(BuiltProgram("qmk.exe"), L"", Pipe::None, nullptr, CREATE_NEW_CONSOLE);
+    ASSERT_TRUE(program.Started());
+    HWND window = WaitForWindow(program, true);
+    ASSERT_NE(window, nullptr);
+    ::FreeConsole();
+    const bool attached = ::AttachConsole(program.Id()) != FALSE;
+    HWND console = attached ? ::GetConsoleWindow() : nullptr;
+    if (attached) ::FreeConsole();
+    EXPECT_FALSE(attached) << "the program has a console, its window " << console;
+    ::PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.Wait(60), 0);
 }
 
@@ -273,6 +296,74 @@ TEST(ProgramTest, TheRunnersJsonNamesTheWindowsItRanOn) {
     EXPECT_NE(output.find("\"vendor\": \"Windows "), std::string::npos) << output;
     EXPECT_NE(output.find(", ANSI code page "), std::string::npos) << output;
     EXPECT_NE(output.find("\"count\": 3"), std::string::npos) << output;
+}
+
+std::wstring Wide(std::string_view utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(
+        CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), static_cast<int>(wide.size()))));
+    return wide;
+}
+
+BOOL CALLBACK CollectText(HWND control, LPARAM parameter) {
+    wchar_t text[512]{};
+    ::GetWindowTextW(control, text, 512);
+    *reinterpret_cast<std::wstring*>(parameter) += text;
+    return TRUE;
+}
+
+// The application window, which the start makes before the main window.
+LRESULT CALLBACK RefuseTheApplicationWindow(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const auto* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
+        wchar_t name[32]{};
+        ::GetClassNameW(reinterpret_cast<HWND>(wParam), name, 32);
+        if (std::wstring(name) == L"QMKWindow" && (create->lpcs->style & WS_MINIMIZEBOX) != 0) return 1;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// qmk.exe started from the desktop has no standard error: a start that
+// fails before there is an application window still reaches the user in
+// the start-up error box (ownerless, so it needs none).
+TEST(ProgramTest, AStartThatFailsWithoutAnApplicationWindowShowsTheErrorBox) {
+    const std::wstring caption = Wide(texts::StartupErrorCaption.Utf8);
+    std::wstring shown;
+    std::atomic<bool> found = false;
+    std::thread watcher([&] {
+        for (int i = 0; i < 600 && !found; ++i) {
+            HWND box = ::FindWindowW(L"#32770", caption.c_str());
+            DWORD process = 0;
+            if (box != nullptr && ::GetWindowThreadProcessId(box, &process) != 0 &&
+                process == ::GetCurrentProcessId()) {
+                ::EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&shown));
+                found = true;
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    int status = 0;
+    {
+        TProgram program;
+        HHOOK hook = ::SetWindowsHookExW(WH_CBT, RefuseTheApplicationWindow, nullptr, ::GetCurrentThreadId());
+        EXPECT_NE(hook, nullptr);
+        try {
+            program.Start();
+            ADD_FAILURE() << "the start went through";
+        } catch (...) {
+            ::UnhookWindowsHookEx(hook);
+            hook = nullptr;
+            status = program.ReportStartupError(std::current_exception());
+        }
+        if (hook != nullptr) ::UnhookWindowsHookEx(hook);
+    }
+    watcher.join();
+    EXPECT_EQ(status, 1);
+    ASSERT_TRUE(found) << "no start-up error box";
+    EXPECT_NE(shown.find(L"EOutOfResources"), std::wstring::npos);
+    EXPECT_NE(shown.find(Wide(texts::WindowClassFailed.Utf8)), std::wstring::npos);
 }
 
 }  // namespace
