@@ -38,8 +38,7 @@ void Step(platform::RunnerHost& host, const RunnerOptions& options, const std::s
 }
 
 void Print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
+    if (!platform::WriteText(platform::StandardStream::Output, text)) {
         throw RunnerRunError(std::string("cannot write the results: ") + std::strerror(errno));
     }
 }
@@ -125,7 +124,7 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
     if (const auto warning = BusyWarning(runs, host.DescribeMachine().Processors)) {
         warnings += *warning;
     }
-    std::fputs(warnings.c_str(), stderr);
+    platform::WriteText(platform::StandardStream::Error, warnings);
     return RunnerExitSuccess;
 }
 
@@ -148,10 +147,10 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
         const std::string given = host->GivenDisplay();
         CheckOptionsForDisplay(options, given.c_str(), host->CanStartPrivateDisplay());
     } catch (const RunnerUsageError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, std::string(error.what()) + "\n");
         return RunnerExitUsage;
     } catch (const RunnerRunError& error) {
-        std::fprintf(stderr, "qmk-run: %s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, "qmk-run: " + std::string(error.what()) + "\n");
         return RunnerExitFailure;
     }
 
@@ -162,7 +161,7 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
         host->StopPrivateDisplay();
         host->DisarmWatchdog();
         std::fflush(stdout);
-        std::fprintf(stderr, "qmk-run: %s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, "qmk-run: " + std::string(error.what()) + "\n");
         return RunnerExitFailure;
     }
 }
