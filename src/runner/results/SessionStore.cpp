@@ -1,7 +1,10 @@
 #include "runner/results/SessionStore.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -133,6 +136,89 @@ std::string SaveSessionDocument(const std::filesystem::path& folder, std::string
     }
     throw std::runtime_error("cannot find a free name for the session in '" + platform::PathText(folder) +
                              "'");
+}
+
+namespace {
+
+std::string Quoted(const std::filesystem::path& path) { return "'" + platform::PathText(path) + "'"; }
+
+std::string ReadText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot be opened");
+    std::string text;
+    char buffer[65536];
+    while (in.read(buffer, sizeof(buffer)) || in.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(in.gcount()));
+        // A file far bigger than any session is not read to its end.
+        if (text.size() > MaxDocumentBytes) break;
+    }
+    if (in.bad()) throw std::runtime_error("cannot be read");
+    return text;
+}
+
+}  // namespace
+
+Session ReadSessionFile(const std::filesystem::path& file, const ReadOptions& options) {
+    try {
+        return ReadSessionDocument(ReadText(file), options);
+    } catch (const std::exception& error) {
+        throw DocumentError(Quoted(file) + ": " + error.what());
+    }
+}
+
+FolderContents LoadFolder(const std::filesystem::path& folder) {
+    FolderContents contents;
+    std::error_code error;
+    if (!std::filesystem::exists(folder, error)) return contents;
+    std::filesystem::directory_iterator entries(folder, error);
+    if (error) throw std::runtime_error("cannot read the results folder " + Quoted(folder) + ": " + error.message());
+    for (const auto& entry : entries) {
+        const std::filesystem::path& path = entry.path();
+        const std::string name = platform::PathText(path.filename());
+        if (name.empty() || name[0] == '.' || path.extension() != ".json") continue;
+        try {
+            Session session = ReadSessionDocument(ReadText(path));
+            const std::string stem = platform::PathText(path.stem());
+            if (session.Id != stem) {
+                throw DocumentError("session.id: '" + session.Id + "' is not the file's name");
+            }
+            contents.Sessions.push_back({std::move(session), path});
+        } catch (const std::exception& failure) {
+            contents.Skipped.push_back({path, failure.what()});
+        }
+    }
+    std::sort(contents.Sessions.begin(), contents.Sessions.end(),
+              [](const StoredSession& a, const StoredSession& b) { return a.Data.Id < b.Data.Id; });
+    std::sort(contents.Skipped.begin(), contents.Skipped.end(),
+              [](const SkippedFile& a, const SkippedFile& b) { return a.File < b.File; });
+    return contents;
+}
+
+void RemoveSession(const std::filesystem::path& folder, std::string_view id) {
+    if (!IsSessionId(id)) throw std::runtime_error("'" + std::string(id) + "' is not a session id");
+    const std::filesystem::path file = folder / (std::string(id) + ".json");
+    std::error_code error;
+    if (!std::filesystem::remove(file, error)) {
+        if (error) throw std::runtime_error("cannot remove " + Quoted(file) + ": " + error.message());
+        throw std::runtime_error("no session " + std::string(id) + " in " + Quoted(folder));
+    }
+}
+
+void WriteFileAtomically(const std::filesystem::path& file, std::string_view text) {
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    try {
+        for (int attempt = 0; attempt < MaxNameAttempts; ++attempt) {
+            TemporaryFile temporary(folder / ("." + platform::PathText(file.filename()) + ".tmp-" +
+                                              RandomText(6, "0123456789abcdefghijklmnopqrstuvwxyz")));
+            if (!platform::WriteNewFile(temporary.Path(), text)) continue;
+            platform::RenameReplacing(temporary.Path(), file);
+            temporary.Keep();
+            return;
+        }
+    } catch (const platform::FileError& failure) {
+        throw std::runtime_error(failure.what());
+    }
+    throw std::runtime_error("cannot find a free temporary name beside " + Quoted(file));
 }
 
 }  // namespace qmk::results

@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "runner/results/Session.h"
+#include "runner/results/SessionDocument.h"
 
 namespace qmk::results {
 
@@ -31,5 +35,41 @@ bool IsSessionId(std::string_view text);
 // an id that is not one), leaving nothing behind.
 std::string SaveSessionDocument(const std::filesystem::path& folder, std::string id,
                                 std::string_view documentText);
+
+struct StoredSession {
+    Session Data;
+    std::filesystem::path File;
+};
+
+// A file of the folder that could not be read, and why.
+struct SkippedFile {
+    std::filesystem::path File;
+    std::string Reason;
+};
+
+struct FolderContents {
+    std::vector<StoredSession> Sessions;  // by id, so oldest first
+    std::vector<SkippedFile> Skipped;
+};
+
+// Every <id>.json of the folder (names starting with '.' are a writer's
+// temporary files); a file that cannot be read or is not a valid session
+// document is skipped and said why, so one bad file hides nothing else.
+// A folder that is not there holds nothing. Throws std::runtime_error
+// when the folder cannot be read at all.
+FolderContents LoadFolder(const std::filesystem::path& folder);
+
+// Reads one document; throws DocumentError whose what() starts with the
+// file's name: "'/x/a.json': runs[0].cpu.score: must be ...".
+Session ReadSessionFile(const std::filesystem::path& file, const ReadOptions& options = {});
+
+// Removes folder/<id>.json; throws std::runtime_error when there is no
+// such session or it cannot be removed.
+void RemoveSession(const std::filesystem::path& folder, std::string_view id);
+
+// Writes text to file so that a reader of file sees the old contents or
+// the new, never a part (a temporary file beside it, then one rename that
+// replaces). Throws std::runtime_error naming the file and the reason.
+void WriteFileAtomically(const std::filesystem::path& file, std::string_view text);
 
 }  // namespace qmk::results
