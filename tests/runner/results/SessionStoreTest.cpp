@@ -1,4 +1,6 @@
 #include "runner/results/SessionStore.h"
+#include "runner/results/SessionDocument.h"
+#include "runner/results/SessionSamples.h"
 
 #include <gtest/gtest.h>
 
@@ -160,6 +162,94 @@ TEST(ResultsFolder, TheVariablesInOrder) {
     SetVariable("QMK_RESULTS_DIR", saved[0] ? keep[0].c_str() : nullptr);
     SetVariable("XDG_DATA_HOME", saved[1] ? keep[1].c_str() : nullptr);
     SetVariable("HOME", saved[2] ? keep[2].c_str() : nullptr);
+}
+
+}  // namespace
+}  // namespace qmk::results
+
+namespace qmk::results {
+namespace {
+
+void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+TEST(LoadFolder, DamagedFilesAreNamedAndSkippedTheRestIsRead) {
+    ScratchFolder scratch;
+    const fs::path& folder = scratch.Path();
+    const Session good = testing::FullSession("20261208T011502Z-00000001");
+    const std::string goodText = SessionToJson(good).dump(2);
+    SaveSessionDocument(folder, good.Id, goodText);
+    SaveSessionDocument(folder, "20261201T000000Z-00000002",
+                        SessionToJson(testing::FullSession("20261201T000000Z-00000002")).dump());
+    const struct {
+        const char* name;
+        std::string text;
+        const char* reason;
+    } damaged[] = {
+        {"20261208T011503Z-0000000a.json", goodText.substr(0, goodText.size() / 2), "not JSON"},
+        {"20261208T011503Z-0000000b.json", "not json at all", "not JSON"},
+        {"20261208T011503Z-0000000c.json", "", "not JSON"},
+        {"20261208T011503Z-0000000d.json", "{\"schema\":\"qmk-session\",\"schema_version\":7}", "schema version 7"},
+        // A copy under another name: show and remove would mean another file.
+        {"20261208T011503Z-0000000e.json", goodText, "is not the file's name"},
+    };
+    for (const auto& d : damaged) WriteFile(folder / d.name, d.text);
+    // A writer's temporary file and what is not a document are not looked at.
+    WriteFile(folder / ".20261208T011504Z-00000003.json.tmp-abcdef", "{");
+    WriteFile(folder / "notes.txt", "x");
+    fs::create_directories(folder / "sub.json");
+
+    const FolderContents contents = LoadFolder(folder);
+    ASSERT_EQ(contents.Sessions.size(), 2u);
+    EXPECT_EQ(contents.Sessions[0].Data.Id, "20261201T000000Z-00000002");
+    EXPECT_EQ(contents.Sessions[1].Data, good);
+    std::vector<std::string> skipped;
+    for (const SkippedFile& s : contents.Skipped) skipped.push_back(s.File.filename().string() + ": " + s.Reason);
+    ASSERT_EQ(skipped.size(), 6u) << ::testing::PrintToString(skipped);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(skipped[i].rfind(damaged[i].name, 0), 0u) << skipped[i];
+        EXPECT_NE(skipped[i].find(damaged[i].reason), std::string::npos) << skipped[i];
+    }
+    EXPECT_EQ(skipped[5].rfind("sub.json: ", 0), 0u) << skipped[5];
+}
+
+TEST(LoadFolder, AFolderThatIsNotThereHoldsNothing) {
+    const FolderContents contents = LoadFolder(fs::temp_directory_path() / "qmk-no-such-folder-20261208");
+    EXPECT_TRUE(contents.Sessions.empty());
+    EXPECT_TRUE(contents.Skipped.empty());
+}
+
+TEST(LoadFolder, ReadSessionFileNamesTheFileAndTheField) {
+    ScratchFolder scratch;
+    nlohmann::json document = SessionToJson(testing::FullSession());
+    document["runs"][1]["video"]["samples"][0] = -3;
+    WriteFile(scratch.Path() / "x.json", document.dump());
+    try {
+        ReadSessionFile(scratch.Path() / "x.json");
+        FAIL() << "accepted";
+    } catch (const DocumentError& error) {
+        EXPECT_EQ(std::string(error.what()), "'" + (scratch.Path() / "x.json").string() +
+                                                 "': runs[1].video.samples[0]: must be a whole number from 0 to "
+                                                 "2147483647, got -3");
+    }
+}
+
+TEST(RemoveSession, RemovesOnlyAWholeIdThatIsThere) {
+    ScratchFolder scratch;
+    SaveSessionDocument(scratch.Path(), "20261208T011502Z-8f3a2c1d", "{}");
+    EXPECT_THROW(RemoveSession(scratch.Path(), "20261208T011502Z"), std::runtime_error);
+    EXPECT_THROW(RemoveSession(scratch.Path(), "20261208T011502Z-00000000"), std::runtime_error);
+    RemoveSession(scratch.Path(), "20261208T011502Z-8f3a2c1d");
+    EXPECT_TRUE(Names(scratch.Path()).empty());
+}
+
+TEST(WriteFileAtomically, ReplacesTheWholeFileAndLeavesNoTemporary) {
+    ScratchFolder scratch;
+    const fs::path file = scratch.Path() / "qmk.prom";
+    WriteFile(file, "old contents that are longer");
+    WriteFileAtomically(file, "new");
+    EXPECT_EQ(ReadAll(file), "new");
+    EXPECT_EQ(Names(scratch.Path()), std::set<std::string>{"qmk.prom"});
+    EXPECT_THROW(WriteFileAtomically(scratch.Path() / "missing" / "x.prom", "x"), std::runtime_error);
 }
 
 }  // namespace
