@@ -21,6 +21,7 @@ constexpr std::size_t MaxNameBytes = 256;
 constexpr std::size_t MaxLabelBytes = 1024;
 constexpr std::size_t MaxTextBytes = 4096;
 constexpr int MaxPhaseSeconds = 3600;
+constexpr const char* OlderFormatName = "qmk-run 1.0.0 --json";
 
 [[noreturn]] void Fail(const std::string& path, const std::string& what) {
     throw DocumentError(path + ": " + what);
@@ -222,12 +223,14 @@ Json OptionalNumber(const std::optional<T>& value) {
     return value ? Json(*value) : Json(nullptr);
 }
 
-nlohmann::ordered_json TestJson(const TestResult& test, bool withSamples) {
+// No samples is written as null: the document had none (qmk-run 1.0.0),
+// not a test that counted nothing.
+nlohmann::ordered_json TestJson(const TestResult& test) {
     nlohmann::ordered_json json = {{"score", test.Score},
                                    {"percent", OptionalNumber(test.Percent)},
                                    {"percent_text", test.PercentText},
                                    {"line", test.Line}};
-    json["samples"] = withSamples ? nlohmann::ordered_json(test.Samples) : nlohmann::ordered_json(nullptr);
+    json["samples"] = test.Samples.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(test.Samples);
     return json;
 }
 
@@ -363,6 +366,7 @@ Session ReadSessionDocument(std::string_view text, const ReadOptions& options) {
         }
         session.StartedUtc = Timestamp(facts["started_utc"]);
         session.WallSeconds = facts["wall_seconds"].OptionalNumber(0, 1e9);
+        session.FromOlderFormat = facts["imported_from"].OptionalText(MaxNameBytes) == OlderFormatName;
         const Field phases = root["phases"];
         if (!phases.Missing()) {
             phases.Object();
@@ -403,13 +407,15 @@ nlohmann::ordered_json SessionToJson(const Session& session) {
                        {"tags", session.Tags},
                        {"started_utc", Optional(session.StartedUtc)},
                        {"wall_seconds", OptionalNumber(session.WallSeconds)}};
+    // Said so that show can tell why the samples and the session's own
+    // facts are missing.
+    if (session.FromOlderFormat) json["session"]["imported_from"] = OlderFormatName;
     json["phases"] = {{"cpu_seconds", OptionalNumber(session.CpuSeconds)},
                       {"video_seconds", OptionalNumber(session.VideoSeconds)}};
     nlohmann::ordered_json runs = nlohmann::ordered_json::array();
     for (const Run& run : session.Runs) {
-        const bool samples = !session.FromOlderFormat;
-        runs.push_back({{"cpu", TestJson(run.Cpu, samples)},
-                        {"video", TestJson(run.Video, samples)},
+        runs.push_back({{"cpu", TestJson(run.Cpu)},
+                        {"video", TestJson(run.Video)},
                         {"load_average_1min", OptionalNumber(run.LoadAverage)},
                         {"started_utc", Optional(run.StartedUtc)},
                         {"wall_seconds", OptionalNumber(run.WallSeconds)}});
