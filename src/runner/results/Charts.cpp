@@ -114,7 +114,7 @@ Drawing MedianChart(const std::string& title, const std::vector<MedianBar>& bars
         const MedianBar& bar = bars[i];
         const double top = TopMargin + RowHeight * static_cast<double>(i);
         const double middle = top + RowHeight / 2;
-        drawing.Texts.push_back({PlotLeft() - 6, middle + 4, Shortened(bar.Label, 34), "end", "label"});
+        drawing.Texts.push_back({PlotLeft() - 6, middle + 4, Shortened(bar.Label, 28), "end", "label"});
         drawing.Rects.push_back({x.Map(0), top + 4, x.Map(bar.Median) - x.Map(0), RowHeight - 8, "bar"});
         drawing.Lines.push_back({x.Map(bar.Minimum), middle, x.Map(bar.Maximum), middle, "whisker"});
         drawing.Lines.push_back({x.Map(bar.Minimum), middle - 5, x.Map(bar.Minimum), middle + 5, "whisker"});
@@ -135,7 +135,7 @@ Drawing DotChart(const std::string& title, const std::vector<DotRow>& rows, cons
     ValueAxis(drawing, x, TopMargin, bottom, unit);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const double middle = TopMargin + RowHeight * static_cast<double>(i) + RowHeight / 2;
-        drawing.Texts.push_back({PlotLeft() - 6, middle + 4, Shortened(rows[i].Label, 34), "end", "label"});
+        drawing.Texts.push_back({PlotLeft() - 6, middle + 4, Shortened(rows[i].Label, 28), "end", "label"});
         for (std::size_t k = 0; k < rows[i].Values.size(); ++k) {
             drawing.Dots.push_back({x.Map(rows[i].Values[k]), middle, 3.5, "dot",
                                     "run " + std::to_string(k + 1) + ": " + Number(rows[i].Values[k]) + unit});

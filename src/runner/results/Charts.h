@@ -67,8 +67,8 @@ std::string SvgOf(const Drawing& drawing);
 
 // The layout the charts share: labels left of LabelWidth, the plot from
 // there to Width - RightMargin, RowHeight per row of the bar and dot charts.
-inline constexpr double ChartWidth = 760;
-inline constexpr double LabelWidth = 230;
+inline constexpr double ChartWidth = 600;
+inline constexpr double LabelWidth = 170;
 inline constexpr double RightMargin = 30;
 inline constexpr double RowHeight = 22;
 inline constexpr double TopMargin = 10;

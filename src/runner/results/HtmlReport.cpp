@@ -15,10 +15,11 @@ namespace qmk::results {
 namespace {
 
 constexpr const char* Style = R"(
-body { font-family: sans-serif; color: #111; background: #fff; margin: 1.5em; max-width: 80em; }
+body { font-family: sans-serif; color: #111; background: #fff; margin: 1.5em; }
 h1 { font-size: 1.5em; } h2 { font-size: 1.2em; margin-top: 1.6em; } h3 { font-size: 1em; }
 table { border-collapse: collapse; font-size: 0.85em; }
-th, td { border: 1px solid #bbb; padding: 0.15em 0.5em; text-align: left; vertical-align: top; }
+th, td { border: 1px solid #bbb; padding: 0.15em 0.5em; text-align: left; vertical-align: top; white-space: nowrap; }
+td.w { white-space: normal; min-width: 10em; }
 td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; }
 .pair { display: flex; flex-wrap: wrap; gap: 1.5em; align-items: flex-start; }
 .pair, figure, table, tr { break-inside: avoid; page-break-inside: avoid; }
@@ -47,9 +48,17 @@ svg .dot.series6, svg .dot.series7 { stroke: none; }
 }
 )";
 
+// The line charts need room on the left for their y ticks only, and on
+// the right for half of the last x tick's text.
+constexpr double LinePlotLeft = 70;
+constexpr double LinePlotRightMargin = 60;
+
 std::string Cell(const std::string& text, bool number = false) {
     return std::string(number ? "<td class=\"n\">" : "<td>") + MarkupText(text) + "</td>";
 }
+
+// A cell of free text (a label, tags, flags) that may wrap.
+std::string TextCell(const std::string& text) { return "<td class=\"w\">" + MarkupText(text) + "</td>"; }
 
 std::string HeaderRow(std::initializer_list<const char*> names) {
     std::string row = "<tr>";
@@ -131,7 +140,7 @@ std::string HistorySection(const std::vector<SessionSummary>& sessions, ScoreKin
     std::vector<Series> series;
     for (auto& [machine, entry] : byMachine) series.push_back(std::move(entry));
     const double height = 220;
-    const Scale x{static_cast<double>(first), static_cast<double>(last), LabelWidth, ChartWidth - RightMargin};
+    const Scale x{static_cast<double>(first), static_cast<double>(last), LinePlotLeft, ChartWidth - LinePlotRightMargin};
     const Scale y{0, NiceCeiling(highest * 1.05), height - 30, TopMargin};
     std::vector<double> ticks;
     std::vector<std::string> labels;
@@ -139,7 +148,9 @@ std::string HistorySection(const std::vector<SessionSummary>& sessions, ScoreKin
         ticks = first == last ? std::vector<double>{static_cast<double>(first)}
                               : std::vector<double>{static_cast<double>(first), (first + last) / 2.0,
                                                     static_cast<double>(last)};
-        for (const double tick : ticks) labels.push_back(UtcText(static_cast<std::int64_t>(tick)).substr(0, 16));
+        // Dates, unless the sessions lie within two days of each other.
+        const std::size_t shown = last - first < 2 * 86400000LL ? 16 : 10;
+        for (const double tick : ticks) labels.push_back(UtcText(static_cast<std::int64_t>(tick)).substr(0, shown));
     }
     const std::string title = std::string(ScoreKindTitle(kind)) + ": median per machine over time, % of the reference";
     const Drawing chart = LineChart(title, series, x, y, ticks, labels, " %", height);
@@ -170,7 +181,7 @@ std::string SamplesSection(const SessionSummary& s, ScoreKind kind) {
                ": no per-second samples (a document of qmk-run 1.0.0).</p>\n";
     }
     const double height = 160;
-    const Scale x{0.5, static_cast<double>(seconds) + 0.5, LabelWidth, ChartWidth - RightMargin};
+    const Scale x{0.5, static_cast<double>(seconds) + 0.5, LinePlotLeft, ChartWidth - LinePlotRightMargin};
     const Scale y{0, NiceCeiling(highest * 1.05), height - 30, TopMargin};
     std::vector<double> ticks;
     std::vector<std::string> labels;
@@ -204,9 +215,9 @@ std::string HtmlReport(const std::vector<SessionSummary>& sessions) {
         std::string tags;
         for (const std::string& tag : s.Data->Tags) tags += (tags.empty() ? "" : ", ") + tag;
         html += "<tr>" + Cell(s.Data->Id) + Cell(UtcText(s.StartMilliseconds)) + Cell(s.Data->Machine) +
-                Cell(s.Data->Label.value_or("")) + Cell(tags) + Cell(std::to_string(s.Data->Runs.size()), true) +
+                TextCell(s.Data->Label.value_or("")) + TextCell(tags) + Cell(std::to_string(s.Data->Runs.size()), true) +
                 Cell(s.Cpu ? Number(s.Cpu->Median) : "", true) + Cell(s.Video ? Number(s.Video->Median) : "", true) +
-                Cell(s.Data->ProgramVersion) + Cell(s.Data->BuildFacts.Type + " " + s.Data->BuildFacts.Flags) +
+                Cell(s.Data->ProgramVersion) + TextCell(s.Data->BuildFacts.Type + " " + s.Data->BuildFacts.Flags) +
                 Cell(s.Group) + "</tr>\n";
     }
     html += "</table>\n";
