@@ -177,11 +177,12 @@ FolderContents LoadFolder(const std::filesystem::path& folder) {
         const std::string name = platform::PathText(path.filename());
         if (name.empty() || name[0] == '.' || path.extension() != ".json") continue;
         try {
-            Session session = ReadSessionDocument(ReadText(path));
             const std::string stem = platform::PathText(path.stem());
-            if (session.Id != stem) {
-                throw DocumentError("session.id: '" + session.Id + "' is not the file's name");
-            }
+            if (!IsSessionId(stem)) throw DocumentError("the name is not that of a saved session (<id>.json)");
+            Session session = ReadSessionDocument(ReadText(path));
+            // The name is the id: a writer whose first name was taken saved
+            // the document under a new one, and show and remove go by it.
+            session.Id = stem;
             contents.Sessions.push_back({std::move(session), path});
         } catch (const std::exception& failure) {
             contents.Skipped.push_back({path, failure.what()});

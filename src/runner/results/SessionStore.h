@@ -55,6 +55,8 @@ struct FolderContents {
 // Every <id>.json of the folder (names starting with '.' are a writer's
 // temporary files); a file that cannot be read or is not a valid session
 // document is skipped and said why, so one bad file hides nothing else.
+// A session's id is its file's name, which differs from the document's
+// own when the writer met a name clash.
 // A folder that is not there holds nothing. Throws std::runtime_error
 // when the folder cannot be read at all.
 FolderContents LoadFolder(const std::filesystem::path& folder);

@@ -189,8 +189,7 @@ TEST(LoadFolder, DamagedFilesAreNamedAndSkippedTheRestIsRead) {
         {"20261208T011503Z-0000000b.json", "not json at all", "not JSON"},
         {"20261208T011503Z-0000000c.json", "", "not JSON"},
         {"20261208T011503Z-0000000d.json", "{\"schema\":\"qmk-session\",\"schema_version\":7}", "schema version 7"},
-        // A copy under another name: show and remove would mean another file.
-        {"20261208T011503Z-0000000e.json", goodText, "is not the file's name"},
+        {"copy of a session.json", goodText, "the name is not that of a saved session"},
     };
     for (const auto& d : damaged) WriteFile(folder / d.name, d.text);
     // A writer's temporary file and what is not a document are not looked at.
@@ -198,10 +197,15 @@ TEST(LoadFolder, DamagedFilesAreNamedAndSkippedTheRestIsRead) {
     WriteFile(folder / "notes.txt", "x");
     fs::create_directories(folder / "sub.json");
 
+    // Saved under a new name after a clash: the name is the id.
+    WriteFile(folder / "20261208T011502Z-0000000f.json", goodText);
+
     const FolderContents contents = LoadFolder(folder);
-    ASSERT_EQ(contents.Sessions.size(), 2u);
+    ASSERT_EQ(contents.Sessions.size(), 3u);
     EXPECT_EQ(contents.Sessions[0].Data.Id, "20261201T000000Z-00000002");
     EXPECT_EQ(contents.Sessions[1].Data, good);
+    EXPECT_EQ(contents.Sessions[2].Data.Id, "20261208T011502Z-0000000f");
+    EXPECT_EQ(contents.Sessions[2].Data.Runs, good.Runs);
     std::vector<std::string> skipped;
     for (const SkippedFile& s : contents.Skipped) skipped.push_back(s.File.filename().string() + ": " + s.Reason);
     ASSERT_EQ(skipped.size(), 6u) << ::testing::PrintToString(skipped);
