@@ -17,6 +17,7 @@ namespace {
 constexpr const char* Style = R"(
 body { font-family: sans-serif; color: #111; background: #fff; margin: 1.5em; }
 h1 { font-size: 1.5em; } h2 { font-size: 1.2em; margin-top: 1.6em; } h3 { font-size: 1em; }
+h4 { font-size: 0.9em; font-weight: normal; margin: 0.6em 0 0.2em; }
 table { border-collapse: collapse; font-size: 0.85em; }
 th, td { border: 1px solid #bbb; padding: 0.15em 0.5em; text-align: left; vertical-align: top; white-space: nowrap; }
 td.w { white-space: normal; min-width: 10em; }
@@ -190,7 +191,8 @@ std::string SamplesSection(const SessionSummary& s, ScoreKind kind) {
         labels.push_back("second " + std::to_string(k));
     }
     const std::string title = std::string(ScoreKindTitle(kind)) + " test of " + s.Data->Id + ": iterations per second";
-    return Pair(LineChart(title, series, x, y, ticks, labels, "", height), table);
+    return "<h4>" + std::string(ScoreKindTitle(kind)) + " test</h4>\n" +
+           Pair(LineChart(title, series, x, y, ticks, labels, "", height), table);
 }
 
 }  // namespace
