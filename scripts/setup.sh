@@ -13,6 +13,10 @@ packages=(
   fonts-horai-umefont locales
   openbox
 )
+# qmk-results' tests: its HTML report in a real browser, its SVG charts
+# checked by an XML parser, its Prometheus export read by the client
+# library's own parser.
+packages+=(chromium libxml2-utils python3-prometheus-client)
 # Icons, the .deb and its checks (scripts/check-package.sh).
 packages+=(
   zlib1g-dev dpkg-dev file desktop-file-utils appstream mandoc lintian fontconfig

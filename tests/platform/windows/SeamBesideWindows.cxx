@@ -5,6 +5,7 @@
 #include "platform/win32/WinApi.h"
 
 #include "platform/Desktop.h"
+#include "platform/Files.h"
 #include "platform/Gdi.h"
 #include "platform/Kernel.h"
 #include "platform/Platform.h"

@@ -1,0 +1,26 @@
+// Texts from files as outputs may show them, and numbers written the same
+// whatever the locale.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qmk::results {
+
+// Valid UTF-8 as it is; control characters, DEL and bytes that are not
+// UTF-8 as \xHH; characters that hide or reorder text (zero-width, bidi
+// controls, line separators, C1 controls) as \u{HHHH}. What a label
+// holds can then neither act on a terminal nor disguise itself.
+std::string VisibleText(std::string_view text);
+
+// VisibleText with & < > " ' as character references: safe in HTML and
+// XML text and in attribute values.
+std::string MarkupText(std::string_view text);
+
+// Fixed notation with the given number of places, always with '.'.
+std::string Fixed(double value, int places);
+// The shortest text that reads back as the same double, always with '.';
+// whole numbers without a fraction.
+std::string Number(double value);
+
+}  // namespace qmk::results
