@@ -1,9 +1,11 @@
 #include "platform/win32/Win32RunnerHost.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -21,12 +23,27 @@ std::unique_ptr<RunnerHost> MakeRunnerHost(std::string_view /*programName*/) {
 
 namespace qmk::platform::win32 {
 
+namespace {
+
+std::atomic<bool> transientLineShown{false};
+
+// Once: the first way out that finds the line takes it.
+void EraseTransientLine() {
+    if (transientLineShown.exchange(false)) {
+        std::fputs("\r\x1b[K", stderr);
+        std::fflush(stderr);
+    }
+}
+
+}  // namespace
+
 class Watchdog {
 public:
     Watchdog(int seconds, std::string line) : line_(std::move(line)) {
         thread_ = std::thread([this, seconds] {
             std::unique_lock lock(mutex_);
             if (!changed_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
+                EraseTransientLine();
                 std::fprintf(stderr, "%s\n", line_.c_str());
                 std::fflush(stderr);
                 std::_Exit(1);
@@ -55,6 +72,7 @@ private:
 namespace {
 
 BOOL WINAPI ConsoleControl(DWORD /*event*/) {
+    EraseTransientLine();
     std::fflush(stdout);
     std::_Exit(128 + 2);
 }
@@ -132,5 +150,36 @@ void Win32RunnerHost::ArmWatchdog(int seconds, const std::string& line) {
 }
 
 void Win32RunnerHost::DisarmWatchdog() { watchdog_.reset(); }
+
+std::string Win32RunnerHost::HostName() {
+    wchar_t name[256];
+    DWORD length = static_cast<DWORD>(std::size(name));
+    if (!::GetComputerNameExW(ComputerNamePhysicalDnsHostname, name, &length) || length == 0) return "";
+    const int count = static_cast<int>(length);
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, name, count, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return "";
+    std::string text(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, name, count, text.data(), needed, nullptr, nullptr);
+    return text;
+}
+
+std::optional<int> Win32RunnerHost::ErrorTerminalColumns() {
+    // A console only: _isatty also says yes for NUL, which is a character
+    // device too. An old console without the sequences gets no line.
+    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (error == nullptr || error == INVALID_HANDLE_VALUE || !::GetConsoleMode(error, &mode)) {
+        return std::nullopt;
+    }
+    if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0 &&
+        !::SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+        return std::nullopt;
+    }
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(error, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+void Win32RunnerHost::SetTransientLineShown(bool shown) { transientLineShown.store(shown); }
 
 }  // namespace qmk::platform::win32

@@ -8,6 +8,9 @@
 // - Ctrl+C, Ctrl+Break and the console's closing end it with 128 + 2, as
 //   SIGINT does elsewhere;
 // - its output is UTF-8, and a console it writes to is told so;
+// - a console on standard error that accepts the terminal sequences
+//   (virtual terminal processing) gets the progress line, which Ctrl+C
+//   and the watchdog erase before they end it;
 // - the watchdog is a thread that waits for its time or its disarming.
 #pragma once
 
@@ -39,6 +42,10 @@ public:
     void EndOnRequest() override;
     void ArmWatchdog(int seconds, const std::string& line) override;
     void DisarmWatchdog() override;
+
+    std::string HostName() override;
+    std::optional<int> ErrorTerminalColumns() override;
+    void SetTransientLineShown(bool shown) override;
 
 private:
     std::unique_ptr<Watchdog> watchdog_;
