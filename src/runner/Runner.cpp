@@ -119,6 +119,9 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
     RunnerErrorTrap trap;
     std::vector<RunRecord> runs;
     EnvironmentFacts environment;
+    // Outlive the form, whose hook refers to them.
+    int run = 0;
+    std::optional<ProgressScores> last;
     {
         Step(host, options, "while opening the main window on display " + QuotedArgument(display));
         TProgram program(RunnerProgramName);
@@ -139,8 +142,6 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
                                              application.Screen().PixelsPerInch());
         }
 
-        int run = 0;
-        std::optional<ProgressScores> last;
         // Without a terminal the run has no one to tell.
         if (progress.Enabled()) {
             form.OnPhaseStart = [&](BenchmarkPhase phase) {
@@ -153,11 +154,12 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
             const SystemClock::time_point clicked = SystemClock::now();
             const SteadyClock::time_point timer = SteadyClock::now();
             const auto [cpu, video] = ClickStartButton(application, form, trap);
+            const double wall = Seconds(SteadyClock::now() - timer);
             RunRecord record;
             record.Cpu = ReadLine(cpu, texts::CpuLabel.Cp932);
             record.Video = ReadLine(video, texts::VideoLabel.Cp932);
             record.Load = host.OneMinuteLoad();
-            record.WallSeconds = Seconds(SteadyClock::now() - timer);
+            record.WallSeconds = wall;
             record.StartedUtc = UtcText(clicked);
             record.CpuSamples = CheckedSamples(form.LastSamples().Cpu, record.Cpu, "CPU");
             record.VideoSamples = CheckedSamples(form.LastSamples().Video, record.Video, "video");
@@ -207,6 +209,13 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
         } catch (const std::exception& error) {
             std::fprintf(stderr, "qmk-run: the session was not saved: %s\n", error.what());
             return RunnerExitFailure;
+        }
+        // Only when another session took the name in the same second with
+        // the same random part: the file's name then differs from the id
+        // inside it, which is what readers go by.
+        if (id != session.Id) {
+            std::fprintf(stderr, "qmk-run: warning: the name %s.json was taken; session %s saved as %s.json\n",
+                         session.Id.c_str(), session.Id.c_str(), id.c_str());
         }
         // A script reading standard error gets nothing it did not ask for.
         if (progress.Enabled()) {
