@@ -1,14 +1,18 @@
 // Steady-state cost of the measured operations on the X11 backend, next to
-// a loop of the bare Xlib requests they stand for: a pixel write
-// (XSetForeground + XDrawPoint), a pixel read (a 1 x 1 XGetImage) and a
-// same-size copy (XCopyArea) into the paint box's panel window; and the
-// same operations through the drawing layer (TCanvas::WritePixel,
-// ReadPixel, DrawGraphic). Each benchmark iteration is a batch ended by
-// XSync, so the server's share of the work is counted too. Runs on a
-// private Xvfb.
+// a loop of the bare operations they stand for: a pixel write and read in
+// place in a shared pixmap (a store and a load in the segment, as the
+// backend makes them on a local display), the same by request
+// (XSetForeground + XDrawPoint, a 1 x 1 XGetImage: the backend's way on a
+// display that cannot share memory), and a same-size copy (XCopyArea) into
+// the paint box's panel window; and the same operations through the
+// drawing layer (TCanvas::WritePixel, ReadPixel, DrawGraphic). Each
+// benchmark iteration is a batch ended by XSync, so the server's share of
+// the work is counted too. Runs on a private Xvfb. The paired benchmarks
+// hold the backend against the bare way it takes itself.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +27,7 @@
 #include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11Display.h"
 #include "platform/x11/X11Gdi.h"
+#include "platform/x11/X11SharedPixmap.h"
 #include "support/FakePanel.h"
 
 namespace {
@@ -71,6 +76,9 @@ struct Environment {
         windowGc = XCreateGC(dpy, panel, GCGraphicsExposures, &values);
         XRectangle clip{1, 1, 87, 95};
         XSetClipRectangles(dpy, windowGc, 0, 0, &clip, 1, YXBanded);
+        if (SharedPixmapsPossible(dpy, display.VisualOf(), display.Depth()))
+            shared = SharedPixmap::Create(dpy, display.Root(), display.VisualOf(), display.Depth(),
+                                          BitmapWidth, BitmapHeight);
 
         // The same pseudo-random inputs for both sides.
         std::uint32_t state = 12345;
@@ -105,6 +113,7 @@ struct Environment {
     DcHandle memoryDc = 0, windowDc = 0;
     ObjectHandle bitmap = 0, oldBitmap = 0;
     Pixmap pixmap = 0;
+    std::unique_ptr<SharedPixmap> shared;  // the bare in-place side, where it can be had
     GC pixmapGc = nullptr, windowGc = nullptr;
     std::vector<std::int32_t> X, Y, CopyX, CopyY;
     std::vector<ColorRef> Colors;
@@ -159,7 +168,42 @@ void BM_WritePixel_TCanvas(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * PixelBatch);
 }
 
+// A store and a load of a pixel value in a shared segment of 32 bits per
+// pixel (the private server's depth 24).
+void Store(const SharedPixmap& shared, std::int32_t x, std::int32_t y, unsigned long pixel) {
+    const auto value = static_cast<std::uint32_t>(pixel);
+    std::memcpy(shared.Data() + static_cast<std::ptrdiff_t>(y) * shared.BytesPerLine() + x * 4, &value, 4);
+}
+std::uint32_t Load(const SharedPixmap& shared, std::int32_t x, std::int32_t y) {
+    std::uint32_t value;
+    std::memcpy(&value, shared.Data() + static_cast<std::ptrdiff_t>(y) * shared.BytesPerLine() + x * 4, 4);
+    return value & 0x00FFFFFFu;
+}
+
+void BM_WritePixel_InPlace(benchmark::State& state) {
+    Environment& e = Env();
+    if (!e.shared) return state.SkipWithError("no shared pixmap on this server");
+    std::size_t i = 0;
+    for (auto _ : state) {
+        for (int n = 0; n < PixelBatch; ++n, i = (i + 1) % InputCount) Store(*e.shared, e.X[i], e.Y[i], e.Pixels[i]);
+        XSync(e.display.Dpy(), False);
+    }
+    state.SetItemsProcessed(state.iterations() * PixelBatch);
+}
+
 // --- pixel read ------------------------------------------------------------
+
+void BM_ReadPixel_InPlace(benchmark::State& state) {
+    Environment& e = Env();
+    if (!e.shared) return state.SkipWithError("no shared pixmap on this server");
+    std::size_t i = 0;
+    std::uint32_t sink = 0;
+    for (auto _ : state) {
+        for (int n = 0; n < ReadBatch; ++n, i = (i + 1) % InputCount) sink ^= Load(*e.shared, e.X[i], e.Y[i]);
+    }
+    benchmark::DoNotOptimize(sink);
+    state.SetItemsProcessed(state.iterations() * ReadBatch);
+}
 
 void BM_ReadPixel_Xlib(benchmark::State& state) {
     Environment& e = Env();
@@ -274,8 +318,12 @@ void BM_Paired_WritePixel(benchmark::State& state) {
         state,
         [&] {
             for (int n = 0; n < PixelBatch; ++n, i = (i + 1) % InputCount) {
-                XSetForeground(dpy, e.pixmapGc, e.Pixels[i]);
-                XDrawPoint(dpy, e.pixmap, e.pixmapGc, e.X[i], e.Y[i]);
+                if (e.shared) {
+                    Store(*e.shared, e.X[i], e.Y[i], e.Pixels[i]);
+                } else {
+                    XSetForeground(dpy, e.pixmapGc, e.Pixels[i]);
+                    XDrawPoint(dpy, e.pixmap, e.pixmapGc, e.X[i], e.Y[i]);
+                }
             }
             XSync(dpy, False);
         },
@@ -295,6 +343,10 @@ void BM_Paired_ReadPixel(benchmark::State& state) {
         state,
         [&] {
             for (int n = 0; n < ReadBatch; ++n, i = (i + 1) % InputCount) {
+                if (e.shared) {
+                    sink ^= Load(*e.shared, e.X[i], e.Y[i]);
+                    continue;
+                }
                 XImage* image = XGetImage(dpy, e.pixmap, e.X[i], e.Y[i], 1, 1, AllPlanes, ZPixmap);
                 sink ^= XGetPixel(image, 0, 0);
                 XDestroyImage(image);
@@ -337,9 +389,11 @@ double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(
 
 #define QMK_X11_BENCH(name) BENCHMARK(name)->UseRealTime()->ComputeStatistics("min", Fastest)
 
+QMK_X11_BENCH(BM_WritePixel_InPlace);
 QMK_X11_BENCH(BM_WritePixel_Xlib);
 QMK_X11_BENCH(BM_WritePixel_X11Gdi);
 QMK_X11_BENCH(BM_WritePixel_TCanvas);
+QMK_X11_BENCH(BM_ReadPixel_InPlace);
 QMK_X11_BENCH(BM_ReadPixel_Xlib);
 QMK_X11_BENCH(BM_ReadPixel_X11Gdi);
 QMK_X11_BENCH(BM_ReadPixel_TCanvas);

@@ -6,12 +6,15 @@
 // kernel, the locale settings, the X11 backends, the main window with its
 // WorkBitmap), the window shown, and a click on the start button handled
 // as the framework handles it (StartButtonClick inside the message frame).
-// The minimal loop: the same Xlib requests written out directly, on a
-// connection of its own, into the same panel window (XSetForeground + XDrawPoint per
-// pixel write, a 1 × 1 XGetImage per pixel read, one XCopyArea per copy),
-// the same generator draws, the same pass arithmetic (MixPass), and the
-// same clock and text work per iteration (ReadClock, two TimeText, one
-// comparison), with nothing of the drawing layer or the framework.
+// The minimal loop: the same pixel accesses and Xlib requests written out
+// directly, on a connection of its own, into the same panel window: where
+// the connection allows shared pixmaps (as the backend decides), a pixel
+// write or read is a store or load in the shared segment; elsewhere
+// XSetForeground + XDrawPoint per write and a 1 × 1 XGetImage per read; one
+// XCopyArea per copy. Then the same generator draws, the same pass
+// arithmetic (MixPass), and the same clock and text work per iteration
+// (ReadClock, two TimeText, one comparison), with nothing of the drawing
+// layer or the framework.
 //
 // Usage: bench_x11_scores [--rounds N] [--current-display] [--depth D]
 // Without --current-display a private Xvfb is started (1024 × 768, depth D,
@@ -33,6 +36,7 @@
 #include "app/ResultLines.h"
 #include "app/SecondMeter.h"
 #include "app/Startup.h"
+#include "graphics/Bitmap.h"
 #include "platform/Platform.h"
 #include "platform/x11/XvfbServer.h"
 #include "runtime/Clock.h"
@@ -44,6 +48,7 @@
 #include "ui/Application.h"
 
 #include "platform/x11/X11Display.h"
+#include "platform/x11/X11SharedPixmap.h"
 
 namespace {
 
@@ -108,9 +113,21 @@ class MinimalLoop {
 public:
     MinimalLoop(platform::x11::X11Display& display, Window panel, int width, int height)
         : display_(display), dpy_(display.Dpy()), panel_(panel), width_(width), height_(height) {
-        pixmap_ = XCreatePixmap(dpy_, panel_, static_cast<unsigned>(width_ * 2),
-                                static_cast<unsigned>(height_ * 2),
-                                static_cast<unsigned>(display.Depth()));
+        if (platform::x11::SharedPixmapsPossible(dpy_, display.VisualOf(), display.Depth())) {
+            shared_ = platform::x11::SharedPixmap::Create(dpy_, display.Root(), display.VisualOf(),
+                                                          display.Depth(), width_ * 2, height_ * 2);
+        }
+        if (shared_) {
+            pixmap_ = shared_->Id();
+            data_ = shared_->Data();
+            bytesPerLine_ = shared_->BytesPerLine();
+            wide_ = shared_->BytesPerPixel() == 4;
+            depthMask_ = display.Depth() >= 32 ? 0xFFFFFFFFu : (1u << display.Depth()) - 1u;
+        } else {
+            pixmap_ = XCreatePixmap(dpy_, panel_, static_cast<unsigned>(width_ * 2),
+                                    static_cast<unsigned>(height_ * 2),
+                                    static_cast<unsigned>(display.Depth()));
+        }
         // As the backend makes its contexts: a copy queues no NoExpose event.
         XGCValues values;
         values.graphics_exposures = False;
@@ -126,12 +143,18 @@ public:
     ~MinimalLoop() {
         XFreeGC(dpy_, windowGc_);
         XFreeGC(dpy_, pixmapGc_);
-        XFreePixmap(dpy_, pixmap_);
+        if (shared_) shared_.reset();
+        else XFreePixmap(dpy_, pixmap_);
         XSync(dpy_, False);
     }
 
+    const char* PixelAccess() const { return shared_ ? "shared-memory" : "protocol"; }
+
     Scores Run() {
         Scores scores;
+        // The last round's copies out of the bitmap are done before its
+        // pixels change in place.
+        XSync(dpy_, False);
         SeedFromClock();
         BareMeter meter;
         meter.Align();
@@ -152,6 +175,10 @@ public:
 
 private:
     void CpuIteration(std::int32_t j) {
+        if (shared_) {
+            CpuIterationInPlace(j);
+            return;
+        }
         const int bitmapWidth = width_ * 2, bitmapHeight = height_ * 2;
         for (std::int32_t r = 1; r <= 8; ++r) {
             const std::int32_t colour = RandomBelow(0x1000000);
@@ -173,6 +200,46 @@ private:
             MixPass(j, r);
         }
     }
+    // The white fill of the constructor is in the segment before the first
+    // access: it ended with a round trip.
+    void Store(std::int32_t x, std::int32_t y, unsigned long pixel) {
+        unsigned char* at = data_ + static_cast<std::ptrdiff_t>(y) * bytesPerLine_;
+        if (wide_) {
+            const auto value = static_cast<std::uint32_t>(pixel);
+            std::memcpy(at + x * 4, &value, 4);
+        } else {
+            const auto value = static_cast<std::uint16_t>(pixel);
+            std::memcpy(at + x * 2, &value, 2);
+        }
+    }
+    unsigned long Load(std::int32_t x, std::int32_t y) const {
+        const unsigned char* at = data_ + static_cast<std::ptrdiff_t>(y) * bytesPerLine_;
+        if (wide_) {
+            std::uint32_t value;
+            std::memcpy(&value, at + x * 4, 4);
+            return value & depthMask_;
+        }
+        std::uint16_t value;
+        std::memcpy(&value, at + x * 2, 2);
+        return value & depthMask_;
+    }
+    void CpuIterationInPlace(std::int32_t j) {
+        const int bitmapWidth = width_ * 2, bitmapHeight = height_ * 2;
+        for (std::int32_t r = 1; r <= 8; ++r) {
+            const std::int32_t colour = RandomBelow(0x1000000);
+            std::int32_t y = RandomBelow(bitmapHeight);
+            std::int32_t x = RandomBelow(bitmapWidth);
+            Store(x, y, display_.PixelFromColorRef(static_cast<platform::ColorRef>(colour)));
+            y = RandomBelow(bitmapHeight);
+            x = RandomBelow(bitmapWidth);
+            const unsigned long pixel = Load(x, y);
+            y = RandomBelow(bitmapHeight);
+            x = RandomBelow(bitmapWidth);
+            Store(x, y, pixel);
+            MixPass(j, r);
+        }
+    }
+
     void VideoIteration() {
         const std::int32_t y = RandomBelow(height_);
         const std::int32_t x = RandomBelow(width_);
@@ -185,6 +252,11 @@ private:
     Window panel_;
     int width_, height_;
     Pixmap pixmap_ = 0;
+    std::unique_ptr<platform::x11::SharedPixmap> shared_;
+    unsigned char* data_ = nullptr;
+    int bytesPerLine_ = 0;
+    bool wide_ = false;  // 32 bits per pixel, else 16
+    std::uint32_t depthMask_ = 0;
     GC pixmapGc_ = nullptr;
     GC windowGc_ = nullptr;
 };
@@ -233,8 +305,10 @@ int Main(int argc, char** argv) {
         MinimalLoop loop(display, static_cast<Window>(form.Panel1->Handle()), form.PaintBox1->Width(),
                          form.PaintBox1->Height());
 
-        std::printf("display %s, depth %d, time pattern \"%s\"\n", DisplayString(display.Dpy()),
-                    display.Depth(), TimePatternLong.c_str());
+        std::printf("display %s, depth %d, time pattern \"%s\", pixels: program %s, minimal loop %s\n",
+                    DisplayString(display.Dpy()), display.Depth(), TimePatternLong.c_str(),
+                    platform::PixelAccessName(platform::GdiApi().PixelAccessOf(form.WorkBitmap()->Image().Handle)),
+                    loop.PixelAccess());
         for (int round = 1; round <= rounds; ++round) {
             // The minimal loop first in odd rounds, the program first in
             // even ones, so neither always runs on a warmer server.

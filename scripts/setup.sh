@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
-  libx11-dev libxft-dev libfontconfig-dev libxres-dev
+  libx11-dev libxext-dev libxft-dev libfontconfig-dev libxres-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   xvfb xdotool xclip x11-utils x11-xserver-utils python3
   fonts-horai-umefont locales
@@ -27,14 +27,41 @@ as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# Another apt or dpkg (on a freshly started desktop, the daily update) holds
+# the package manager's locks while it works: wait for it, and say so, for
+# at most half an hour. apt-get itself waits for the dpkg lock too, in case
+# another one takes it between the look and the call.
+lock_files=/var/lib/dpkg/lock-frontend$'\n'/var/lib/dpkg/lock$'\n'/var/lib/apt/lists/lock$'\n'/var/cache/apt/archives/lock
+wait_for_package_manager() {
+  local waited=0
+  while as_root lslocks --noheadings --output PATH 2>/dev/null | grep -qxF "$lock_files"; do
+    if [ "$waited" -eq 0 ]; then
+      echo "setup: waiting for another package manager (apt or dpkg) to finish ..."
+    elif [ "$waited" -ge 1800 ]; then
+      echo "setup: the package manager is still busy after 30 minutes; run this again later" >&2
+      exit 1
+    fi
+    sleep 5
+    waited=$((waited + 5))
+  done
+}
+apt_get() {
+  wait_for_package_manager
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 "$@"
+}
+add_architecture() {
+  wait_for_package_manager
+  as_root dpkg --add-architecture "$1"
+}
+
 # Windows cross builds: MinGW-w64 (both targets), GoogleTest's sources to
 # build with it, and Wine, 64- and 32-bit, with the X libraries its display
 # driver loads at run time.
 if [ "${1:-}" = --windows ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "setup: adding the i386 architecture (32-bit Wine)"
-    as_root dpkg --add-architecture i386
-    as_root apt-get update -qq
+    add_architecture i386
+    apt_get update -qq
   fi
   packages+=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools googletest
@@ -53,8 +80,8 @@ for p in "${packages[@]}"; do
 done
 if [ "${#missing[@]}" -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_get update -qq
+  apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
@@ -79,7 +106,7 @@ fi
 # needs none of it.
 if [ "${1:-}" = --arm64 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
   arm64_tools=(g++-aarch64-linux-gnu qemu-user)
-  arm64_libraries=(libx11-dev libxft-dev libfontconfig-dev libxres-dev libgtest-dev libgmock-dev libbenchmark-dev libstdc++6)
+  arm64_libraries=(libx11-dev libxext-dev libxft-dev libfontconfig-dev libxres-dev libgtest-dev libgmock-dev libbenchmark-dev libstdc++6)
   arm64_missing=()
   for p in "${arm64_tools[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || arm64_missing+=("$p")
@@ -90,9 +117,9 @@ if [ "${1:-}" = --arm64 ] && [ "$(dpkg --print-architecture)" = amd64 ]; then
   if [ "${#arm64_missing[@]}" -gt 0 ]; then
     echo "setup: installing ${arm64_missing[*]}"
     if ! dpkg --print-foreign-architectures | grep -qx arm64; then
-      as_root dpkg --add-architecture arm64
+      add_architecture arm64
     fi
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${arm64_missing[@]}" >/dev/null
+    apt_get update -qq
+    apt_get install -y -qq --no-install-recommends "${arm64_missing[@]}" >/dev/null
   fi
 fi

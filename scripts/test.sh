@@ -20,6 +20,8 @@ cmake --build build -j"$jobs"
 
 echo "== Package (.deb from the Release build: validators, lintian, install, purge)"
 bash scripts/check-package.sh build
+echo "-- the same beside an installed qmk, which it must leave alone"
+bash tests/packaging/keeps-installed-qmk.sh build | tail -n 1
 
 echo "== Sanitizer build"
 # With the software extended arithmetic, so that every test runs against

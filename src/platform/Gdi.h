@@ -12,6 +12,19 @@
 
 namespace qmk::platform {
 
+// How SetPixel and GetPixel reach a device bitmap's pixels. Scores made
+// one way are not comparable with scores made another, so the runner
+// records it.
+enum class PixelAccess {
+    Unknown,       // not a live bitmap, or the backend does not say
+    SharedMemory,  // in place, in memory the display server shares
+    Protocol,      // one request to the display server per pixel
+    SystemGdi,     // the system's graphics interface, one call per pixel
+    InMemory,      // a backend of the program's own, in its memory
+};
+// "shared-memory", "protocol", "gdi", "in-memory", "unknown".
+const char* PixelAccessName(PixelAccess access);
+
 class Gdi {
 public:
     virtual ~Gdi() = default;
@@ -75,6 +88,7 @@ public:
                                   std::int32_t right, std::int32_t bottom) = 0;
 
     // Queries.
+    virtual PixelAccess PixelAccessOf(ObjectHandle /*bitmap*/) { return PixelAccess::Unknown; }
     virtual ColorRef GetSysColor(int index) = 0;
     virtual int GetDeviceCaps(DcHandle dc, int index) = 0;
 

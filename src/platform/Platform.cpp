@@ -16,6 +16,17 @@ Backend Install(const Backend& backend) {
     return previous;
 }
 
+const char* PixelAccessName(PixelAccess access) {
+    switch (access) {
+        case PixelAccess::SharedMemory: return "shared-memory";
+        case PixelAccess::Protocol: return "protocol";
+        case PixelAccess::SystemGdi: return "gdi";
+        case PixelAccess::InMemory: return "in-memory";
+        case PixelAccess::Unknown: break;
+    }
+    return "unknown";
+}
+
 void Restore(const Backend& backend) {
     detail::CurrentGdi = backend.GdiPart;
     detail::CurrentUser = backend.UserPart;

@@ -13,6 +13,8 @@
 #include "app/QMKForm.h"
 #include "app/ResultLines.h"
 #include "app/Startup.h"
+#include "graphics/Bitmap.h"
+#include "platform/Platform.h"
 #include "platform/RunnerHost.h"
 #include "runner/RunnerEnvironment.h"
 #include "runner/RunnerOptions.h"
@@ -118,6 +120,7 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
 
     RunnerErrorTrap trap;
     std::vector<RunRecord> runs;
+    std::string warnings;  // for standard error, after the results
     EnvironmentFacts environment;
     // Outlive the form, whose hook refers to them.
     int run = 0;
@@ -169,6 +172,11 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
         }
         form.OnPhaseStart = nullptr;
 
+        const std::string pixelAccess = platform::PixelAccessName(
+            platform::GdiApi().PixelAccessOf(form.WorkBitmap()->Image().Handle));
+        environment.PixelAccess = pixelAccess;
+        if (const auto warning = PixelAccessWarning(pixelAccess)) warnings += *warning;
+
         Step(host, options, "while closing the main window");
         CloseMainWindow(application, form);
         program.Run();
@@ -195,8 +203,9 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
     }
     Print(progress, options.Json ? documentText : SummaryText(runs));
     if (const auto warning = BusyWarning(runs, host.DescribeMachine().Processors)) {
-        std::fputs(warning->c_str(), stderr);
+        warnings += *warning;
     }
+    std::fputs(warnings.c_str(), stderr);
 
     if (options.Save) {
         // After the results are out: a folder that cannot be written loses
@@ -211,8 +220,8 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
             return RunnerExitFailure;
         }
         // Only when another session took the name in the same second with
-        // the same random part: the file's name then differs from the id
-        // inside it, which is what readers go by.
+        // the same random part: the file's name, which readers go by, then
+        // differs from the id inside it.
         if (id != session.Id) {
             std::fprintf(stderr, "qmk-run: warning: the name %s.json was taken; session %s saved as %s.json\n",
                          session.Id.c_str(), session.Id.c_str(), id.c_str());

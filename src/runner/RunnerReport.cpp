@@ -171,6 +171,14 @@ std::optional<std::string> BusyWarning(const std::vector<RunRecord>& runs, int p
            "); the scores are lower than this machine reaches when idle\n";
 }
 
+std::optional<std::string> PixelAccessWarning(std::string_view pixelAccess) {
+    if (pixelAccess != "protocol") return std::nullopt;
+    return "qmk-run: warning: the CPU test read and wrote the bitmap's pixels by requests to the "
+           "X server (this display shares no memory with the program: a remote or TCP connection, "
+           "or a server without shared pixmaps); its CPU scores are not comparable with "
+           "shared-memory runs\n";
+}
+
 std::string RunText(const RunRecord& run) {
     return Cp932ToUtf8(run.Cpu.Line) + "\n" + Cp932ToUtf8(run.Video.Line) + "\n";
 }
@@ -236,6 +244,7 @@ nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const Sess
         {"processors", environment.Machine.Processors > 0 ? nlohmann::ordered_json(environment.Machine.Processors)
                                                   : nlohmann::ordered_json(nullptr)},
         {"load_average_1min", LoadJson(environment.Load)},
+        {"pixel_access", environment.PixelAccess},
     };
     json["build"] = {{"type", build.BuildType},
                      {"compiler", build.Compiler},

@@ -85,6 +85,8 @@ struct EnvironmentFacts {
     std::string DecimalSeparator;
     platform::MachineFacts Machine;
     std::optional<double> Load;  // one-minute load average before the runs
+    // How the CPU test reached the bitmap's pixels (platform::PixelAccessName).
+    std::string PixelAccess;
 };
 
 // The two lines of a run, UTF-8, each ended by a line feed.
@@ -96,6 +98,10 @@ std::string SummaryText(const std::vector<RunRecord>& runs);
 // that ended with a one-minute load average above the processor count,
 // nothing when none did (or the counts are unknown).
 std::optional<std::string> BusyWarning(const std::vector<RunRecord>& runs, int processors);
+
+// Pixels reached by a request to the display server per pixel make a CPU
+// score of another kind: the warning for such runs, nothing otherwise.
+std::optional<std::string> PixelAccessWarning(std::string_view pixelAccess);
 
 // The session's document, as --json prints it and as it is saved.
 nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const SessionFacts& session,

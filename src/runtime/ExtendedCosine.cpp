@@ -11,10 +11,14 @@ namespace {
 
 using soft_extended::Uint128;
 
-// 2/π to 192 bits (after the binary point), most significant part first.
-constexpr std::uint64_t TwoOverPi[3] = {0xA2F9836E4E441529ull, 0xFC2757D1F534DDC0ull, 0xDB6295993C439041ull};
-// π/2 × 2^63, rounded.
-constexpr std::uint64_t HalfPi = 0xC90FDAA22168C235ull;
+// 2/π to 256 bits (after the binary point), most significant part first:
+// enough that the reduction keeps 120 bits of the argument's distance from
+// the nearest multiple of π/2 for every argument below 2^63, the nearest of
+// which come within 2^-69 quadrants (tools/cosine/hard_arguments.py).
+constexpr std::uint64_t TwoOverPi[4] = {0xA2F9836E4E441529ull, 0xFC2757D1F534DDC0ull, 0xDB6295993C439041ull,
+                                        0xFE5163ABDEBBC561ull};
+// π/2 × 2^127, rounded, most significant part first.
+constexpr std::uint64_t HalfPi[2] = {0xC90FDAA22168C234ull, 0xC4C6628B80DC1CD1ull};
 // 1/(2k)! for k = 1..10 and 1/(2k+1)! for k = 1..9, × 2^64, rounded.
 constexpr std::uint64_t CosineTerms[10] = {
     0x8000000000000000ull, 0x0AAAAAAAAAAAAAABull, 0x005B05B05B05B05Bull, 0x0001A01A01A01A02ull,
@@ -25,8 +29,18 @@ constexpr std::uint64_t SineTerms[9] = {
     0x0000006B99159FD5ull, 0x00000000B092309Dull, 0x0000000000D73F9Full, 0x000000000000CA96ull,
     0x0000000000000098ull};
 
+// The top half of a product, rounded to nearest.
 constexpr std::uint64_t MulHigh(std::uint64_t a, std::uint64_t b) {
-    return static_cast<std::uint64_t>((static_cast<Uint128>(a) * b) >> 64);
+    return static_cast<std::uint64_t>((static_cast<Uint128>(a) * b + (static_cast<Uint128>(1) << 63)) >> 64);
+}
+
+// The top 128 bits of a 128 × 128-bit product, short of the carries from
+// the low halves' product (at most 2 units low).
+constexpr Uint128 MulHigh128(Uint128 a, Uint128 b) {
+    const std::uint64_t ah = static_cast<std::uint64_t>(a >> 64), al = static_cast<std::uint64_t>(a);
+    const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);
+    return static_cast<Uint128>(ah) * bh + ((static_cast<Uint128>(ah) * bl) >> 64) +
+           ((static_cast<Uint128>(al) * bh) >> 64);
 }
 
 // 1 − z·P(z) in 2^-64 units, by Horner's rule on alternating series
@@ -38,7 +52,7 @@ constexpr std::uint64_t OneMinusSeries(std::uint64_t z, const std::uint64_t (&te
     return 0 - MulHigh(z, sum);
 }
 
-// A 128-bit product rounded to its top 64 bits (top bit at 126 or 127);
+// A 128-bit value rounded to its top 64 bits (top bit at 126 or 127);
 // returns the bits and how far they were shifted.
 constexpr std::uint64_t Top64(Uint128 product, int& shift) {
     shift = static_cast<int>(product >> 127) != 0 ? 64 : 63;
@@ -51,6 +65,15 @@ constexpr std::uint64_t Top64(Uint128 product, int& shift) {
         ++shift;
     }
     return kept;
+}
+
+// 64 bits of a 320-bit number (five words, least significant first) from
+// bit `at` up; bits past the top read as 0.
+constexpr std::uint64_t BitsAt(const std::uint64_t (&words)[5], int at) {
+    const int word = at / 64, bit = at % 64;
+    const std::uint64_t low = word < 5 ? words[word] >> bit : 0;
+    const std::uint64_t high = bit != 0 && word + 1 < 5 ? words[word + 1] << (64 - bit) : 0;
+    return low | high;
 }
 
 }  // namespace
@@ -71,50 +94,72 @@ SoftExtended Cosine(SoftExtended x) {
     const std::uint64_t m = significand << normalise;
     const std::int32_t e = (field == 0 ? 1 : field) - 16383 - 63 - normalise;
 
-    // Reduce: |x| = (q + f) × π/2 with |f| ≤ 1/2; r = f × π/2 = rm × 2^re.
+    // Reduce: |x| = (q + f) × π/2 with |f| ≤ 1/2; r = |f| × π/2 = R × 2^rExp
+    // with R's top bit set (R = 0: r = 0), 128 bits of which some 120 are
+    // exact wherever x lies.
     std::uint32_t quadrant = 0;
     bool negative = false;
-    std::uint64_t rm = m;
-    std::int32_t re = e;
+    Uint128 r = static_cast<Uint128>(m) << 64;
+    std::int32_t rExp = e - 64;
     if (e >= -64) {  // |x| ≥ 1/2
-        // m × 2/π as a 256-bit product p3:p2:p1:p0; its point is at bit
-        // 192 − e (in 193..256).
-        const Uint128 a = static_cast<Uint128>(m) * TwoOverPi[2];
-        const Uint128 b = static_cast<Uint128>(m) * TwoOverPi[1];
-        const Uint128 c = static_cast<Uint128>(m) * TwoOverPi[0];
-        const Uint128 low = a + (b << 64);
-        const Uint128 high = c + (b >> 64) + (low < a ? 1 : 0);
-        const int point = 192 - e;
-        // The two bits above the point and the 128 below it.
-        const int down = point - 128;  // 65..128
-        const Uint128 fraction = down == 128 ? high : (high << (128 - down)) | (low >> down);
-        quadrant = point >= 256 ? 0 : static_cast<std::uint32_t>(high >> (point - 128)) & 3;
-        Uint128 magnitude = fraction;
-        if ((fraction >> 127) != 0) {
+        // m × 2/π as a 320-bit product; its point is at bit 256 − e (in
+        // 257..320).
+        std::uint64_t product[5];
+        Uint128 carry = 0;
+        for (int i = 0; i < 4; ++i) {
+            const Uint128 part = static_cast<Uint128>(m) * TwoOverPi[3 - i];
+            carry += static_cast<std::uint64_t>(part);
+            product[i] = static_cast<std::uint64_t>(carry);
+            carry = (carry >> 64) + (part >> 64);
+        }
+        product[4] = static_cast<std::uint64_t>(carry);
+        const int point = 256 - e;
+        quadrant = static_cast<std::uint32_t>(BitsAt(product, point)) & 3;
+        // The 192 bits below the point, most significant word first.
+        std::uint64_t f[3] = {BitsAt(product, point - 64), BitsAt(product, point - 128), BitsAt(product, point - 192)};
+        if ((f[0] >> 63) != 0) {  // f ≥ 1/2: the next quadrant, from below
             ++quadrant;
             negative = true;
-            magnitude = 0 - fraction;
+            f[2] = 0 - f[2];
+            f[1] = ~f[1] + (f[2] == 0 ? 1 : 0);
+            f[0] = ~f[0] + (f[2] == 0 && f[1] == 0 ? 1 : 0);
         }
-        if (magnitude == 0) {
-            rm = 0;
+        int lead = 0;
+        while (f[0] == 0 && lead < 192) {
+            f[0] = f[1];
+            f[1] = f[2];
+            f[2] = 0;
+            lead += 64;
+        }
+        if (lead == 192) {
+            r = 0;
         } else {
-            const bool high64 = (magnitude >> 64) != 0;
-            const int lead = high64 ? std::countl_zero(static_cast<std::uint64_t>(magnitude >> 64))
-                                    : 64 + std::countl_zero(static_cast<std::uint64_t>(magnitude));
-            const std::uint64_t fm = static_cast<std::uint64_t>((magnitude << lead) >> 64);
-            int shift = 0;
-            rm = Top64(static_cast<Uint128>(fm) * HalfPi, shift);
-            // f = fm × 2^(-64-lead), π/2 = HalfPi × 2^-63.
-            re = shift - 127 - lead;
+            const int bits = std::countl_zero(f[0]);
+            if (bits != 0) {
+                f[0] = (f[0] << bits) | (f[1] >> (64 - bits));
+                f[1] = (f[1] << bits) | (f[2] >> (64 - bits));
+            }
+            lead += bits;
+            // |f| = F × 2^(-128-lead), π/2 = HalfPi × 2^-127.
+            r = MulHigh128((static_cast<Uint128>(f[0]) << 64) | f[1],
+                           (static_cast<Uint128>(HalfPi[0]) << 64) | HalfPi[1]);
+            rExp = -127 - lead;
+            if ((r >> 127) == 0) {
+                r <<= 1;
+                --rExp;
+            }
         }
     }
 
-    // z = r² with 64 bits after the point (r < π/4 < 1).
+    // z = r² with 64 bits after the point, rounded (r < π/4 < 1, so the
+    // square's top half is 2^-64 units from bit 64 down).
     std::uint64_t z = 0;
-    if (rm != 0) {
-        const std::int32_t down = -(2 * re + 64);
-        const Uint128 square = static_cast<Uint128>(rm) * rm;
-        z = down >= 128 ? 0 : static_cast<std::uint64_t>(square >> down);
+    if (r != 0) {
+        const std::int32_t down = -(2 * rExp + 192);  // ≥ 64
+        const Uint128 square = MulHigh128(r, r);
+        if (down < 128) {
+            z = static_cast<std::uint64_t>(square >> down) + static_cast<std::uint64_t>((square >> (down - 1)) & 1);
+        }
     }
 
     const bool useSine = (quadrant & 1) != 0;
@@ -124,13 +169,15 @@ SoftExtended Cosine(SoftExtended x) {
         if (value == 0) return SoftExtended::FromBits(resultNegative, 16383, 0x8000000000000000ull);
         return SoftExtended::FromBits(resultNegative, 16382, value);
     }
-    if (rm == 0) return SoftExtended::FromBits(resultNegative, 0, 0);
+    if (r == 0) return SoftExtended::FromBits(resultNegative, 0, 0);
+    // sin r = r × s, s = 1 − z·S(z) in 2^-64 units, rounded once.
     const std::uint64_t series = OneMinusSeries(z, SineTerms);
-    if (series == 0) return SoftExtended::FromBits(resultNegative, static_cast<std::uint16_t>(re + 16383 + 63), rm);
+    const Uint128 sine = series == 0 ? r
+                                     : static_cast<Uint128>(static_cast<std::uint64_t>(r >> 64)) * series +
+                                           ((static_cast<Uint128>(static_cast<std::uint64_t>(r)) * series) >> 64);
     int shift = 0;
-    const std::uint64_t sine = Top64(static_cast<Uint128>(rm) * series, shift);
-    // r × s = rm × 2^re × series × 2^-64.
-    return SoftExtended::FromBits(resultNegative, static_cast<std::uint16_t>(re + shift - 64 + 16383 + 63), sine);
+    const std::uint64_t kept = Top64(sine, shift);
+    return SoftExtended::FromBits(resultNegative, static_cast<std::uint16_t>(rExp + shift + 16383 + 63), kept);
 }
 
 }  // namespace qmk

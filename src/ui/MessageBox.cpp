@@ -21,6 +21,8 @@ constexpr std::int32_t Margin = 12;
 constexpr std::int32_t IconSize = 32;
 constexpr std::int32_t ButtonWidth = 75;
 constexpr std::int32_t ButtonHeight = 23;
+// A title bar's height at 96 dpi where the window manager does not say.
+constexpr std::int32_t DefaultCaptionBar = 19;
 
 std::vector<std::string> SplitLines(std::string_view text) {
     std::vector<std::string> lines;
@@ -77,12 +79,28 @@ void TMessageBoxForm::Layout() {
     const std::int32_t contentHeight = std::max(IconSize, textHeight);
     const std::int32_t textLeft = Margin + IconSize + Margin;
     textOrigin_ = {textLeft, Margin + (contentHeight - textHeight) / 2};
-    const std::int32_t captionWidth = TextExtent(Font(), Caption()).Cx + 2 * Margin;
+    const std::int32_t captionWidth = CaptionWidth();
     const std::int32_t width =
         std::max({textLeft + textWidth + 2 * Margin, ButtonWidth + 2 * Margin, captionWidth});
     const std::int32_t buttonTop = Margin + contentHeight + Margin;
     okButton_->SetBounds((width - ButtonWidth) / 2, buttonTop, ButtonWidth, ButtonHeight);
     SetClientSize(width, buttonTop + ButtonHeight + Margin);
+}
+
+// The caption stands in the window manager's title bar beside the frame's
+// icon and buttons, each about as wide as the bar is high: close, and
+// minimise and maximise too, which some managers show on a fixed frame
+// whatever it asks (openbox). With the space around them that is six bar
+// heights: under openbox, with a bar of 19, a caption of 45 pixels shows
+// whole from a width of 160 on. The manager's font is its own; most draw
+// captions bold.
+std::int32_t TMessageBoxForm::CaptionWidth() const {
+    std::int32_t bar = platform::UserApi().GetSystemMetrics(platform::metric::CyCaption);
+    if (bar <= 0) bar = MulDiv(DefaultCaptionBar, Screen().PixelsPerInch(), 96);  // a manager that does not tell
+    TFont bold;
+    CopyFont(bold, Font());
+    bold.SetStyle(bold.Style() | fsBold);
+    return TextExtent(bold, Caption()).Cx + 6 * bar + 2 * Margin;
 }
 
 platform::Rect TMessageBoxForm::IconRect() const {

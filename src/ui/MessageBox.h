@@ -36,6 +36,7 @@ protected:
 
 private:
     void Layout();
+    std::int32_t CaptionWidth() const;
     void PaintStopIcon(platform::DcHandle dc, const platform::Rect& rect);
 
     platform::WindowHandle owner_;

@@ -11,6 +11,7 @@
 #include "UiFixture.h"
 #include "graphics/ControlCanvas.h"
 #include "support/Readable.h"
+#include "ui/Fonts.h"
 #include "ui/MessageBox.h"
 
 namespace qmk::test {
@@ -295,13 +296,44 @@ TEST_F(ApplicationTest, BoxIsSizedToItsText) {
         user_.Post(Mouse(control->Handle(), MessageKind::ButtonDown, 3, 3));
         user_.Post(Mouse(control->Handle(), MessageKind::ButtonUp, 3, 3));
     });
-    application_->ReportError(EInvalidOperation("short"));
+    // Both wider than the caption needs.
+    application_->ReportError(EInvalidOperation(std::string(30, 'w')));
     application_->ReportError(EInvalidOperation(std::string(60, 'w')));
     application_->ReportError(EInvalidOperation("one\ntwo\nthree\nfour"));
     ASSERT_EQ(widths.size(), 3u);
-    EXPECT_GT(widths[1], widths[0] + 50 * 6);
+    EXPECT_GT(widths[1], widths[0] + 25 * 6);
     EXPECT_EQ(heights[0], heights[1]);
     EXPECT_GT(heights[2], heights[0]);
+}
+
+// A box with a short text is still wide enough for its caption beside the
+// title bar's icon and three buttons and the space around them, six times
+// as wide as the bar is high (the window manager's bar, or a common one
+// where it does not tell).
+TEST_F(ApplicationTest, BoxLeavesItsCaptionRoomInTheTitleBar) {
+    const std::string caption = "QMK1.0 - a title longer than the text";
+    for (const auto& [reported, bar] : {std::pair{19, 19}, std::pair{30, 30}, std::pair{0, 19}}) {
+        SCOPED_TRACE(reported);
+        user_.SetSystemMetric(platform::metric::CyCaption, reported);
+        Start();
+        application_->SetTitle(caption);
+        std::int32_t width = 0;
+        std::int32_t needed = 0;
+        user_.SetIdleHandler([&] {
+            const WindowHandle box = NewestTopLevel();
+            width = user_.Info(box)->Width;
+            TFont bold;
+            bold.SetHeight(-12);  // the box's 9 points at 96 dpi
+            bold.SetStyle(fsBold);
+            needed = TextExtent(bold, caption).Cx + 6 * bar;
+            user_.Post(Key(box, platform::vk::Escape, true));
+            user_.Post(Key(box, platform::vk::Escape, false));
+        });
+        application_->ReportError(EInvalidOperation("x"));
+        EXPECT_GT(needed, 6 * bar);
+        EXPECT_GE(width, needed);
+        application_.reset();
+    }
 }
 
 TEST_F(ApplicationTest, StartupErrorBoxHasNoOwnerAndItsOwnCaption) {

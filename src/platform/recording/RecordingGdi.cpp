@@ -791,6 +791,11 @@ int RecordingGdi::IntersectClipRect(DcHandle dc, std::int32_t left, std::int32_t
 // ---------------------------------------------------------------------------
 // Queries
 
+// A question for the runner's records, not a drawing call: not logged.
+PixelAccess RecordingGdi::PixelAccessOf(ObjectHandle bitmap) {
+    return FindBitmap(bitmap) != nullptr ? PixelAccess::InMemory : PixelAccess::Unknown;
+}
+
 ColorRef RecordingGdi::GetSysColor(int index) {
     Log(Call::GetSysColor, index);
     return index >= 0 && index < syscolor::Count ? sysColors_[static_cast<std::size_t>(index)] : 0;

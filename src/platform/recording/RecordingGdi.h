@@ -182,6 +182,7 @@ public:
     bool SetViewportOrgEx(DcHandle dc, std::int32_t x, std::int32_t y, Point* previous) override;
     int IntersectClipRect(DcHandle dc, std::int32_t left, std::int32_t top, std::int32_t right,
                           std::int32_t bottom) override;
+    PixelAccess PixelAccessOf(ObjectHandle bitmap) override;
     ColorRef GetSysColor(int index) override;
     int GetDeviceCaps(DcHandle dc, int index) override;
     bool GetTextExtentPoint(DcHandle dc, const char* text, int length, Size* size) override;

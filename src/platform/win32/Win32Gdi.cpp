@@ -228,6 +228,12 @@ int Win32Gdi::IntersectClipRect(DcHandle dc, std::int32_t left, std::int32_t top
     return ::IntersectClipRect(Dc(dc), left, top, right, bottom);
 }
 
+PixelAccess Win32Gdi::PixelAccessOf(ObjectHandle bitmap) {
+    return bitmap != 0 && ::GetObjectType(Object(bitmap)) == OBJ_BITMAP
+               ? PixelAccess::SystemGdi
+               : PixelAccess::Unknown;
+}
+
 ColorRef Win32Gdi::GetSysColor(int index) { return ::GetSysColor(index); }
 
 int Win32Gdi::GetDeviceCaps(DcHandle dc, int index) { return ::GetDeviceCaps(Dc(dc), index); }

@@ -65,6 +65,7 @@ public:
     int IntersectClipRect(DcHandle dc, std::int32_t left, std::int32_t top, std::int32_t right,
                           std::int32_t bottom) override;
 
+    PixelAccess PixelAccessOf(ObjectHandle bitmap) override;
     ColorRef GetSysColor(int index) override;
     int GetDeviceCaps(DcHandle dc, int index) override;
 

@@ -12,6 +12,7 @@
 
 #include "platform/SystemColors.h"
 #include "platform/x11/X11ErrorTrap.h"
+#include "platform/x11/X11SharedPixmap.h"
 #include "runtime/ProgramTexts.h"
 
 namespace qmk::platform::x11 {
@@ -128,6 +129,8 @@ struct X11Gdi::BitmapRecord : ObjectRecord {
     std::int32_t Width = 0;
     std::int32_t Height = 0;
     int Depth = 0;
+    // Set when the pixels are in shared memory (Id is then its pixmap).
+    std::unique_ptr<SharedPixmap> Shared;
 };
 
 struct X11Gdi::PenRecord : ObjectRecord {
@@ -262,6 +265,7 @@ X11Gdi::X11Gdi(X11Display& display)
     const Visual* visual = display_.VisualOf();
     rgb888_ = display_.Depth() >= 24 && visual->red_mask == 0xFF0000 &&
               visual->green_mask == 0x00FF00 && visual->blue_mask == 0x0000FF;
+    sharedPixmaps_ = SharedPixmapsPossible(dpy_, display_.VisualOf(), display_.Depth());
     auto brush = [](std::uint32_t style, ColorRef color) {
         LogBrush b;
         b.Style = style;
@@ -480,7 +484,11 @@ ObjectHandle X11Gdi::CreateCompatibleBitmap(DcHandle dc, std::int32_t width, std
     // An empty request still gets a bitmap, of one pixel, as it always has.
     const std::int32_t w = std::max(width, 1), h = std::max(height, 1);
     auto bitmap = std::make_unique<BitmapRecord>();
-    bitmap->Id = NewPixmap(w, h, depth);
+    if (sharedPixmaps_ && depth == display_.Depth()) {
+        bitmap->Shared = SharedPixmap::Create(dpy_, display_.Root(), display_.VisualOf(), depth, w, h);
+        if (bitmap->Shared) bitmap->Id = bitmap->Shared->Id();
+    }
+    if (bitmap->Id == 0) bitmap->Id = NewPixmap(w, h, depth);
     if (bitmap->Id == 0) return 0;
     bitmap->Width = w;
     bitmap->Height = h;
@@ -621,8 +629,11 @@ ObjectHandle X11Gdi::SelectObject(DcHandle dc, ObjectHandle object) {
 }
 
 void X11Gdi::FreeObject(ObjectRecord* object) {
-    if (object->ObjectKind == Kind::Bitmap)
-        XFreePixmap(dpy_, static_cast<BitmapRecord*>(object)->Id);
+    if (object->ObjectKind == Kind::Bitmap) {
+        auto* bitmap = static_cast<BitmapRecord*>(object);
+        if (bitmap->Shared) bitmap->Shared.reset();
+        else XFreePixmap(dpy_, bitmap->Id);
+    }
     objects_.erase(object);
     delete object;
 }
@@ -646,6 +657,17 @@ std::string X11Gdi::FontFamily(ObjectHandle font) {
     auto& f = static_cast<FontRecord&>(*record);
     if (!f.Font) f.Font = std::make_unique<X11Font>(dpy_, display_.ScreenNumber(), f.Request);
     return f.Font->Family();
+}
+
+PixelAccess X11Gdi::PixelAccessOf(ObjectHandle bitmap) {
+    ObjectRecord* record = LiveObject(bitmap);
+    if (record == nullptr || record->ObjectKind != Kind::Bitmap) return PixelAccess::Unknown;
+    return static_cast<BitmapRecord*>(record)->Shared ? PixelAccess::SharedMemory : PixelAccess::Protocol;
+}
+
+Drawable X11Gdi::Requested(DcRecord& d) {
+    if (d.Bitmap != nullptr && d.Bitmap->Shared) d.Bitmap->Shared->MarkServerBusy();
+    return d.Target;
 }
 
 Pixmap X11Gdi::PixmapOf(ObjectHandle bitmap) const {
@@ -753,6 +775,10 @@ ColorRef X11Gdi::SetPixel(DcHandle dc, std::int32_t x, std::int32_t y, ColorRef 
     // keeps far coordinates from wrapping in the protocol's 16 bits.
     if (!d.Inside(dx, dy)) return InvalidColor;
     const unsigned long pixel = PixelOf(d, color);
+    if (d.Bitmap != nullptr && d.Bitmap->Shared) {
+        d.Bitmap->Shared->Write(dx, dy, pixel);
+        return ColorOf(d, pixel);
+    }
     ApplyFunction(d, GXcopy);  // a pixel write ignores the mix mode
     ApplyForeground(d, pixel);
     XDrawPoint(dpy_, d.Target, d.Gc, dx, dy);
@@ -765,6 +791,7 @@ ColorRef X11Gdi::GetPixel(DcHandle dc, std::int32_t x, std::int32_t y) {
     const std::int32_t dx = x + d.Origin.X, dy = y + d.Origin.Y;
     // XGetImage outside the drawable is an error, not an empty answer.
     if (!d.Inside(dx, dy)) return InvalidColor;
+    if (d.Bitmap != nullptr && d.Bitmap->Shared) return ColorOf(d, d.Bitmap->Shared->Read(dx, dy));
     if (d.DcKind == WindowDc) return ReadWindowPixel(d, dx, dy);
     XImage* image = XGetImage(dpy_, d.Target, dx, dy, 1, 1, AllPlanes, ZPixmap);
     if (image == nullptr) return InvalidColor;
@@ -806,14 +833,14 @@ bool X11Gdi::StretchBlt(DcHandle dest, std::int32_t x, std::int32_t y, std::int3
     // The video test's copy: same size, same format, plain copy.
     if (source != 0 && rop == rop::SrcCopy && width == sourceWidth && height == sourceHeight &&
         width > 0 && height > 0) {
-        const DcRecord& s = *AsDc(source);
+        DcRecord& s = *AsDc(source);
         if (s.Depth == d.Depth) {
             ApplyFunction(d, GXcopy);
             CopyArea area;
             if (ClipCopy(d, s, std::int64_t{x} + d.Origin.X, std::int64_t{y} + d.Origin.Y, width,
                          height, std::int64_t{sourceX} + s.Origin.X,
                          std::int64_t{sourceY} + s.Origin.Y, area)) {
-                XCopyArea(dpy_, s.Target, d.Target, d.Gc, area.SourceX, area.SourceY, area.Width,
+                XCopyArea(dpy_, Requested(s), Requested(d), d.Gc, area.SourceX, area.SourceY, area.Width,
                           area.Height, area.X, area.Y);
             }
             return true;
@@ -838,7 +865,7 @@ bool X11Gdi::StretchBlt(DcHandle dest, std::int32_t x, std::int32_t y, std::int3
                                  function);
             }
             ApplyFunction(d, function);
-            XCopyArea(dpy_, s.Target, d.Target, d.Gc, area.SourceX, area.SourceY, area.Width,
+            XCopyArea(dpy_, Requested(s), Requested(d), d.Gc, area.SourceX, area.SourceY, area.Width,
                       area.Height, area.X, area.Y);
             return true;
         }
@@ -864,7 +891,7 @@ bool X11Gdi::CopyPlane(DcRecord& d, int x, int y, int width, int height, DcRecor
     ApplyFunction(d, function);
     ApplyForeground(d, PixelOf(d, d.BkColor));
     XSetBackground(dpy_, d.Gc, PixelOf(d, d.TextColor));
-    XCopyPlane(dpy_, s.Target, d.Target, d.Gc, sourceX, sourceY, static_cast<unsigned>(width),
+    XCopyPlane(dpy_, s.Target, Requested(d), d.Gc, sourceX, sourceY, static_cast<unsigned>(width),
                static_cast<unsigned>(height), x, y, 1);
     return true;
 }
@@ -961,7 +988,7 @@ bool X11Gdi::StretchSlow(DcRecord& d, int x, int y, int width, int height, DcRec
         }
     }
     ApplyFunction(d, function);
-    XPutImage(dpy_, d.Target, d.Gc, out, 0, 0, x, y, static_cast<unsigned>(width),
+    XPutImage(dpy_, Requested(d), d.Gc, out, 0, 0, x, y, static_cast<unsigned>(width),
               static_cast<unsigned>(height));
     XDestroyImage(in);
     XDestroyImage(out);
@@ -978,7 +1005,7 @@ void X11Gdi::FillDevice(DcRecord& d, int x, int y, int width, int height, unsign
     if (IsEmpty(r)) return;
     ApplyFunction(d, function);
     ApplyForeground(d, pixel);
-    XFillRectangle(dpy_, d.Target, d.Gc, r.Left, r.Top, static_cast<unsigned>(r.Right - r.Left),
+    XFillRectangle(dpy_, Requested(d), d.Gc, r.Left, r.Top, static_cast<unsigned>(r.Right - r.Left),
                    static_cast<unsigned>(r.Bottom - r.Top));
 }
 
@@ -1095,7 +1122,7 @@ bool X11Gdi::LineTo(DcHandle dc, std::int32_t x, std::int32_t y) {
     }
     const int x0 = from.X + d.Origin.X, y0 = from.Y + d.Origin.Y;
     const int x1 = endX + d.Origin.X, y1 = endY + d.Origin.Y;
-    XDrawLine(dpy_, d.Target, d.Gc, ClampCoordinate(x0), ClampCoordinate(y0), ClampCoordinate(x1),
+    XDrawLine(dpy_, Requested(d), d.Gc, ClampCoordinate(x0), ClampCoordinate(y0), ClampCoordinate(x1),
               ClampCoordinate(y1));
     return true;
 }
@@ -1296,6 +1323,7 @@ bool X11Gdi::ExtTextOut(DcHandle dc, std::int32_t x, std::int32_t y, std::uint32
         }
         d.XftClipStale = false;
     }
+    Requested(d);
     XftDrawStringUtf8(draw, color, font->Xft(), dx, dy + m.Ascent,
                       reinterpret_cast<const FcChar8*>(utf8.data()), static_cast<int>(utf8.size()));
     return true;
@@ -1323,7 +1351,7 @@ bool X11Gdi::DrawFocusRect(DcHandle dc, const Rect& rect) {
     XSetStipple(dpy_, d.Gc, focusStipple_);
     XSetTSOrigin(dpy_, d.Gc, 0, 0);
     XSetFillStyle(dpy_, d.Gc, FillStippled);
-    XFillRectangles(dpy_, d.Target, d.Gc, edges, count);
+    XFillRectangles(dpy_, Requested(d), d.Gc, edges, count);
     XSetFillStyle(dpy_, d.Gc, FillSolid);
     return true;
 }

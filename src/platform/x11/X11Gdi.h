@@ -1,8 +1,11 @@
 // The graphics half of the platform seam on X11. Device bitmaps are
 // server-side pixmaps at the screen's depth; a device context is a GC (plus
-// an XftDraw once text is drawn) on a pixmap or on a window, so every pixel
-// operation and block transfer is one request to the server and the program
-// never holds a copy of an image. Handles are pointers to the records below.
+// an XftDraw once text is drawn) on a pixmap or on a window, and block
+// transfers, fills and text are requests to the server; the program never
+// holds a copy of an image. Where the connection allows it, a device
+// bitmap's pixmap lives in memory shared with the server and single pixels
+// are read and written there in place (X11SharedPixmap.h); elsewhere each
+// pixel operation is a request. Handles are pointers to the records below.
 #pragma once
 
 #include <array>
@@ -72,6 +75,8 @@ public:
     bool SetViewportOrgEx(DcHandle dc, std::int32_t x, std::int32_t y, Point* previous) override;
     int IntersectClipRect(DcHandle dc, std::int32_t left, std::int32_t top, std::int32_t right,
                           std::int32_t bottom) override;
+
+    PixelAccess PixelAccessOf(ObjectHandle bitmap) override;
 
     ColorRef GetSysColor(int index) override;
     int GetDeviceCaps(DcHandle dc, int index) override;
@@ -146,10 +151,15 @@ private:
     bool CopyPlane(DcRecord& dest, int x, int y, int width, int height, DcRecord& source,
                    int sourceX, int sourceY, int function);
     ColorRef ReadWindowPixel(DcRecord& dc, int x, int y);
+    // The context's drawable, for a request that draws into it or copies
+    // from it: a shared bitmap then waits for the server before its next
+    // in-place pixel access.
+    Drawable Requested(DcRecord& dc);
 
     X11Display& display_;
     Display* dpy_;
     bool rgb888_ = false;
+    bool sharedPixmaps_ = false;  // whether this connection can have them
     std::array<std::unique_ptr<ObjectRecord>, StockCount> stock_;
     std::unique_ptr<BitmapRecord> stockBitmap_;  // what a new memory context holds
     Pixmap focusStipple_ = 0;                    // 2 x 2 checkerboard of focus rectangles

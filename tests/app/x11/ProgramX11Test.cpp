@@ -268,6 +268,34 @@ TEST_F(ProgramTest, CentredWithTheWindowManagersFrame) {
     EXPECT_EQ(y - frame[2], (NumbersAfter(root, "Height:").at(0) - outerHeight) / 2) << info;
 }
 
+// A fixed dialog frame, as the window manager reads it: moved and closed
+// only (no resizing, so no maximising), with border, title and menu, and a
+// size whose minimum is its maximum. Openbox answers with the actions it
+// allows; it keeps its minimise button whatever a window asks.
+TEST_F(ProgramTest, TheWindowManagerGetsAFixedDialogFrame) {
+    WindowManager manager(Display());
+    ASSERT_TRUE(manager.Running()) << "openbox did not start";
+    child_ = StartProgram(Display().c_str());
+    const std::string window = WaitForWindow(Display());
+    ASSERT_FALSE(window.empty());
+    const std::string hints =
+        Output("DISPLAY=" + Display() + " xprop -id " + window + " _MOTIF_WM_HINTS WM_NORMAL_HINTS");
+    EXPECT_NE(hints.find("_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = 0x3, 0x24, 0x1a, 0x0, 0x0"), std::string::npos)
+        << hints;
+    EXPECT_NE(hints.find("program specified minimum size: 400 by 152"), std::string::npos) << hints;
+    EXPECT_NE(hints.find("program specified maximum size: 400 by 152"), std::string::npos) << hints;
+    std::string actions;
+    for (int i = 0; i < 50 && actions.find("_NET_WM_ACTION_CLOSE") == std::string::npos; ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        actions = Output("DISPLAY=" + Display() + " xprop -id " + window + " _NET_WM_ALLOWED_ACTIONS");
+    }
+    for (const char* allowed : {"_NET_WM_ACTION_MOVE", "_NET_WM_ACTION_CLOSE"})
+        EXPECT_NE(actions.find(allowed), std::string::npos) << allowed << ": " << actions;
+    for (const char* refused :
+         {"_NET_WM_ACTION_RESIZE", "_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT"})
+        EXPECT_EQ(actions.find(refused), std::string::npos) << refused << ": " << actions;
+}
+
 TEST_F(ProgramTest, AltF4ClosesTheWindowWithExitCodeZero) {
     child_ = StartProgram(Display().c_str());
     ASSERT_FALSE(WaitForWindow(Display()).empty());

@@ -79,15 +79,20 @@ private:
 struct RoundTrip {
     ColorRef Written;
     ColorRef Read16;  // as a 5-6-5 screen stores it
+    ColorRef Read15;  // as a 5-5-5 screen stores it
 };
 
+// Screens of 24 and 30 bits keep every colour value exactly.
 inline constexpr RoundTrip RoundTrips[] = {
-    {0x00000000, 0x00000000}, {0x00FFFFFF, 0x00F8FCF8}, {0x00123456, 0x00103450},
-    {0x00000080, 0x00000080}, {0x00808000, 0x00808000}, {0x00C0C0C0, 0x00C0C0C0},
-    {0x00070307, 0x00000000}, {0x00FF00FF, 0x00F800F8},
+    {0x00000000, 0x00000000, 0x00000000}, {0x00FFFFFF, 0x00F8FCF8, 0x00F8F8F8},
+    {0x00123456, 0x00103450, 0x00103050}, {0x00000080, 0x00000080, 0x00000080},
+    {0x00808000, 0x00808000, 0x00808000}, {0x00C0C0C0, 0x00C0C0C0, 0x00C0C0C0},
+    {0x00070307, 0x00000000, 0x00000000}, {0x00FF00FF, 0x00F800F8, 0x00F800F8},
 };
 
-inline ColorRef Stored(int depth, const RoundTrip& c) { return depth == 16 ? c.Read16 : c.Written; }
+inline ColorRef Stored(int depth, const RoundTrip& c) {
+    return depth == 16 ? c.Read16 : depth == 15 ? c.Read15 : c.Written;
+}
 
 // A colour that differs from pixel to pixel, exact at every depth.
 inline ColorRef PatternColor(std::int32_t x, std::int32_t y) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -17,11 +18,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include "RunnerProcess.h"
+#include "platform/x11/XvfbServer.h"
 
 namespace qmk::test {
 namespace {
@@ -43,6 +46,9 @@ struct CutRule {
     // Instead of closing: stop reading from the runner but keep its socket
     // open, so its next write fails (EPIPE) before any read can see the end.
     bool RefuseWrites = false;
+    // Before refusing: stop reading and wait until the runner has filled its
+    // socket and stopped writing, as a slow server makes it.
+    bool AfterAFullBuffer = false;
 };
 
 // Reads the client's side of the protocol far enough to find request
@@ -137,11 +143,11 @@ int ConnectUnix(const std::string& path, bool abstract) {
 }
 
 // A display of its own (an abstract socket, which Xlib tries first, so no
-// file is left behind) that forwards every connection to the test's server.
+// file is left behind) that forwards every connection to the given local
+// server.
 class CuttingProxy {
 public:
-    explicit CuttingProxy(CutRule rule) : rule_(rule) {
-        const std::string target = std::getenv("DISPLAY");
+    CuttingProxy(CutRule rule, const std::string& target) : rule_(rule) {
         targetPath_ = "/tmp/.X11-unix/X" + target.substr(target.find(':') + 1);
         for (int number = 600 + getpid() % 300; listener_ < 0 && number < 1000; ++number) {
             const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -221,7 +227,18 @@ private:
                         if (cut >= 0) {
                             cut_ = true;
                             if (rule_.RefuseWrites) {
+                                if (rule_.AfterAFullBuffer) WaitUntilWritesStall(p.Client);
                                 shutdown(p.Client, SHUT_RD);
+                                // What the runner wrote before the shutdown
+                                // stays charged to its socket: with the buffer
+                                // full, poll never reports it writable again
+                                // (nor hung up), and a runner waiting to write
+                                // would wait forever. Dropping it makes the
+                                // socket writable, so its next write fails,
+                                // whichever way the two raced; nothing more
+                                // is queued once the shutdown has returned.
+                                while (recv(p.Client, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+                                }
                                 refused_.push_back(p.Client);
                                 p.Client = -1;
                             }
@@ -246,6 +263,21 @@ private:
             close(p.Server);
         }
         for (int fd : refused_) close(fd);
+    }
+
+    // Until what the runner has queued has stopped growing for half a
+    // second (at most ten seconds). A runner that was only slow then writes
+    // into a refused socket all the same: the outcome is the same.
+    static void WaitUntilWritesStall(int fd) {
+        int queued = -1;
+        int stable = 0;
+        for (int round = 0; round < 200 && stable < 10; ++round) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            int now = 0;
+            if (ioctl(fd, FIONREAD, &now) != 0) return;
+            stable = now == queued ? stable + 1 : 0;
+            queued = now;
+        }
     }
 
     static bool WriteAll(int fd, const unsigned char* data, std::size_t size) {
@@ -273,6 +305,10 @@ struct CutCase {
     const char* Name;
     CutRule Rule;
     std::vector<std::string> Arguments;
+    // Through a proxy on this machine the bitmap's pixels are shared and
+    // the CPU test sends nothing to cut at; a server without shared memory
+    // makes every pixel a request again.
+    bool WithoutSharedMemory = false;
 };
 
 void PrintTo(const CutCase& c, std::ostream* out) { *out << c.Name; }
@@ -286,7 +322,13 @@ protected:
 
 TEST_P(RunnerConnectionTest, ALostConnectionEndsTheRunnerWithStatusOneAndAMessage) {
     const CutCase& c = GetParam();
-    CuttingProxy proxy(c.Rule);
+    std::unique_ptr<platform::x11::XvfbServer> server;
+    if (c.WithoutSharedMemory) {
+        platform::x11::XvfbServer::Options options;
+        options.ExtraArguments = {"-extension", "MIT-SHM"};
+        server = std::make_unique<platform::x11::XvfbServer>(options);
+    }
+    CuttingProxy proxy(c.Rule, server ? server->DisplayName() : std::string(std::getenv("DISPLAY")));
     ASSERT_FALSE(proxy.DisplayName().empty()) << "no free display number for the proxy";
     RunnerProcess runner(c.Arguments, proxy.DisplayName().c_str());
     const Finished done = runner.Wait(90s);
@@ -309,13 +351,16 @@ INSTANTIATE_TEST_SUITE_P(
         CutCase{"MainWindowControls", {CreateWindow, 5, AnyRequest}, {}},
         CutCase{"ShowingTheWindow", {MapWindow, 1, AnyRequest}, {}},
         // The two tests, and the second run of two after a whole first one.
-        CutCase{"CpuTest", {GetImage, 200, AnyRequest}, {}},
+        CutCase{"CpuTest", {GetImage, 200, AnyRequest}, {}, true},
         CutCase{"VideoTest", {CopyArea, 200, AnyRequest}, {}},
-        CutCase{"SecondRunsCpuTest", {GetImage, 200, CopyArea}, {"--runs", "2"}},
+        CutCase{"SecondRunsCpuTest", {GetImage, 200, CopyArea}, {"--runs", "2"}, true},
         // A write that fails before a read has seen the end raises SIGPIPE,
         // which is no reason to end without a word. The video test writes
         // copies without waiting for anything, so its next write fails.
         CutCase{"WriteRefusedInTheVideoTest", {CopyArea, 200, AnyRequest, true}, {}},
+        // The same when the runner's writes already wait for room in its
+        // socket: the refusal must still reach it as a failed write.
+        CutCase{"WriteRefusedWithAFullBuffer", {CopyArea, 200, AnyRequest, true, true}, {}},
         // After the last run: closing the window.
         CutCase{"ClosingTheWindow", {DestroyWindow, 1, AnyRequest}, {}}),
     [](const ::testing::TestParamInfo<CutCase>& info) { return std::string(info.param.Name); });

@@ -95,6 +95,25 @@ TEST_F(RunnerX11Test, OnTheGivenDisplayPrintsOneJsonDocument) {
     EXPECT_GT(doc["environment"]["processors"].get<int>(), 0);
     EXPECT_GE(doc["environment"]["load_average_1min"].get<double>(), 0.0);
     EXPECT_GE(run["load_average_1min"].get<double>(), 0.0);
+    EXPECT_EQ(doc["environment"]["pixel_access"], "shared-memory");
+}
+
+TEST_F(RunnerX11Test, OverTcpThePixelsAreRequestsAndTheCpuScoreIsMarkedNotComparable) {
+    platform::x11::XvfbServer::Options options;
+    options.ExtraArguments = {"-listen", "tcp"};
+    platform::x11::XvfbServer server(options);
+    const std::string display = "localhost" + server.DisplayName();
+    RunnerProcess runner({"--json"}, display.c_str());
+    const Finished done = runner.Wait();
+    ASSERT_EQ(done.ExitCode, 0) << done.Err;
+    const nlohmann::json doc = RunnerDocument(done.Out);
+    EXPECT_EQ(doc["environment"]["pixel_access"], "protocol");
+    EXPECT_TRUE(std::regex_match(doc["runs"][0]["cpu"]["line"].get<std::string>(), CpuLine));
+    EXPECT_EQ(WithoutBusyWarning(done.Err),
+              "qmk-run: warning: the CPU test read and wrote the bitmap's pixels by requests to the X "
+              "server (this display shares no memory with the program: a remote or TCP connection, or "
+              "a server without shared pixmaps); its CPU scores are not comparable with shared-memory "
+              "runs\n");
 }
 
 TEST_F(RunnerX11Test, PrivateServerTakesTheChosenDepthAndDpi) {

@@ -35,18 +35,26 @@ std::optional<std::string> RunCommand(const std::string& command) {
     return out;
 }
 
+// How the program reaches its server: through a Unix-domain socket (device
+// bitmaps in shared memory), or over TCP as a remote display is reached
+// (every pixel a request).
+enum class Connection { Local, Tcp };
+
 class X11ContractDesktop : public ContractDesktop {
 public:
-    explicit X11ContractDesktop(int depth) : desktop_(MakeDesktop("qmk_contract_x11_tests")) {
+    X11ContractDesktop(int depth, Connection connection)
+        : desktop_(MakeDesktop("qmk_contract_x11_tests")) {
         std::string name;
-        if (depth == 24) {
+        if (depth == 24 && connection == Connection::Local) {
             const char* given = std::getenv("DISPLAY");
             name = given != nullptr ? given : "";
         } else {
             x11::XvfbServer::Options options;
             options.Depth = depth;
+            if (connection == Connection::Tcp) options.ExtraArguments = {"-listen", "tcp"};
             server_ = std::make_unique<x11::XvfbServer>(options);
-            name = server_->DisplayName();
+            name = connection == Connection::Tcp ? "localhost" + server_->DisplayName()
+                                                 : server_->DisplayName();
         }
         desktop_->OpenDisplay(name.c_str());
         // Another program on the same display: the user's keyboard.
@@ -106,13 +114,21 @@ private:
 
 struct X11Maker {
     // The depths the program supports on X servers with true colour.
-    static std::vector<int> Depths() { return {24, 16}; }
+    static std::vector<int> Depths() { return {24, 16, 15, 30}; }
     static std::unique_ptr<ContractDesktop> Open(int depth) {
-        return std::make_unique<X11ContractDesktop>(depth);
+        return std::make_unique<X11ContractDesktop>(depth, Connection::Local);
+    }
+};
+
+struct X11TcpMaker {
+    static std::vector<int> Depths() { return X11Maker::Depths(); }
+    static std::unique_ptr<ContractDesktop> Open(int depth) {
+        return std::make_unique<X11ContractDesktop>(depth, Connection::Tcp);
     }
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(X11GdiContract, GdiContract, X11Maker);
+INSTANTIATE_TYPED_TEST_SUITE_P(X11TcpGdiContract, GdiContract, X11TcpMaker);
 INSTANTIATE_TYPED_TEST_SUITE_P(X11UserContract, UserContract, X11Maker);
 INSTANTIATE_TYPED_TEST_SUITE_P(X11KernelContract, KernelContract, X11Maker);
 
