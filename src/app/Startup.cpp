@@ -100,6 +100,16 @@ void TProgram::Start(const char* displayName) {
 
 TQMKForm* TProgram::Form() const { return application_ != nullptr ? QMKForm : nullptr; }
 
+void TProgram::ExitWhenTheSessionEnds() {
+    platform::UserApi().SetSessionEndHandler([this] {
+        // Inside the backend's dispatch, inside Run's loop: nothing returns
+        // there, so nothing touches what is released here.
+        application_.reset();
+        std::fflush(nullptr);
+        std::exit(0);
+    });
+}
+
 void TProgram::Run() {
     failedAt_ = CodeAddress(&RunDesktopProgram);
     application_->Run();
@@ -123,15 +133,17 @@ int TProgram::ReportStartupError(std::exception_ptr error) {
     } catch (...) {
     }
     const std::string text = StartupErrorText(className, ProgramFileName(), failedAt_, message);
-    const std::string shown = Cp932ToUtf8(text);
-    std::fwrite(shown.data(), 1, shown.size(), stderr);
-    std::fflush(stderr);
-    if (application_ != nullptr) {
-        try {
+    platform::WriteText(platform::StandardStream::Error, Cp932ToUtf8(text));
+    try {
+        if (application_ != nullptr) {
             application_->ShowStartupError(text);
-        } catch (...) {
-            // The text is on standard error already.
+        } else if (desktop_ != nullptr && desktop_->UserPart() != nullptr) {
+            // No application window (its creation is what failed): the box
+            // has no owner anyway.
+            desktop_->UserPart()->ShowMessageBox(0, text, texts::StartupErrorCaption.Cp932, true);
         }
+    } catch (...) {
+        // The text is on standard error already.
     }
     return 1;
 }
@@ -143,6 +155,7 @@ int RunDesktopProgram() {
     } catch (...) {
         return program.ReportStartupError(std::current_exception());
     }
+    program.ExitWhenTheSessionEnds();
     try {
         program.Run();
     } catch (...) {

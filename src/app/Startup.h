@@ -48,9 +48,19 @@ public:
     // the session ends); then the window and its controls are destroyed.
     void Run();
 
+    // The desktop program's end of the session: where the system may end
+    // the process as soon as the program has been told (see
+    // User::SetSessionEndHandler), the orderly exit runs there and then,
+    // without FormClose: the forms are destroyed, pop-ups first, then the
+    // application window, and the process ends with exit code 0. Elsewhere
+    // the end of the session ends Run as before.
+    void ExitWhenTheSessionEnds();
+
     // Reports an error that ended the start: the text on standard error
-    // (UTF-8) and, once the display is open and the application object
-    // exists, in the task-modal start-up error box. Returns the exit code, 1.
+    // (UTF-8) and, once the display is open, in the task-modal start-up
+    // error box (without the application object, only where the desktop
+    // has a box of its own: on Windows, where a program started from the
+    // desktop has no standard error to read). Returns the exit code, 1.
     int ReportStartupError(std::exception_ptr error);
 
     TApplication& Application() const { return *application_; }

@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include <cstdio>
+
 namespace qmk::platform {
 
 namespace detail {
@@ -31,6 +33,26 @@ void Restore(const Backend& backend) {
     detail::CurrentGdi = backend.GdiPart;
     detail::CurrentUser = backend.UserPart;
     detail::CurrentKernel = backend.KernelPart;
+}
+
+namespace {
+
+bool WriteBytes(StandardStream stream, std::string_view text) {
+    std::FILE* file = stream == StandardStream::Output ? stdout : stderr;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fflush(file) == 0 && written;
+}
+
+TextWriter CurrentWriter = &WriteBytes;
+
+}  // namespace
+
+bool WriteText(StandardStream stream, std::string_view text) { return CurrentWriter(stream, text); }
+
+TextWriter InstallTextWriter(TextWriter writer) {
+    const TextWriter previous = CurrentWriter;
+    CurrentWriter = writer != nullptr ? writer : &WriteBytes;
+    return previous;
 }
 
 }  // namespace qmk::platform

@@ -3,6 +3,9 @@
 // accessors.
 #pragma once
 
+#include <cstdint>
+#include <string_view>
+
 #include "platform/Gdi.h"
 #include "platform/Kernel.h"
 #include "platform/User.h"
@@ -42,5 +45,22 @@ public:
 private:
     Backend previous_;
 };
+
+// Text for the user on standard output or standard error, in UTF-8: lines,
+// results, error messages. Process-wide, as the streams are, and usable
+// before any backend part is installed.
+enum class StandardStream : std::uint8_t { Output, Error };
+
+// Writes the text and flushes the stream; false, with errno saying why, when
+// the stream did not take all of it (a reader that went away). By default
+// the bytes go to the C library's stream as they are.
+bool WriteText(StandardStream stream, std::string_view text);
+
+// A system whose terminals are not byte streams in UTF-8 (a Windows console
+// shows bytes in its own code page) has its backend install its own way to
+// write there. Returns the writer installed before; null installs the
+// default.
+using TextWriter = bool (*)(StandardStream stream, std::string_view text);
+TextWriter InstallTextWriter(TextWriter writer);
 
 }  // namespace qmk::platform

@@ -52,6 +52,8 @@ public:
     virtual MachineFacts DescribeMachine() = 0;
     // The one-minute load average, if the system tells it.
     virtual std::optional<double> OneMinuteLoad() = 0;
+    // The C library's name of the program's locale (setlocale), in UTF-8.
+    virtual std::string LocaleName() = 0;
 
     // From now on a request from outside to end the runner stops the
     // private server and ends it with 128 + the request's number; a

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -136,6 +137,13 @@ public:
     virtual bool PeekMessage(Message& message) = 0;
     // Sleeps until a message may be there (sends pending output first).
     virtual void WaitMessage() = 0;
+    // Optional: a system that may end the program as soon as it has told it
+    // that the session ends (Windows, once the program has answered
+    // WM_ENDSESSION) leaves no time to take EndSession from the queue. Such
+    // a backend calls the handler there and then, before it answers; the
+    // handler does the program's end and ends the process. Without a
+    // handler (and on other systems) EndSession is queued as any message.
+    virtual void SetSessionEndHandler(std::function<void()> /*handler*/) {}
     // Sends pending output to the display.
     virtual void Flush() = 0;
 

@@ -48,8 +48,7 @@ void Step(platform::RunnerHost& host, const RunnerOptions& options, const std::s
 }
 
 void Print(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    if (std::fflush(stdout) != 0) {
+    if (!platform::WriteText(platform::StandardStream::Output, text)) {
         throw RunnerRunError(std::string("cannot write the results: ") + std::strerror(errno));
     }
 }
@@ -205,7 +204,7 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
     if (const auto warning = BusyWarning(runs, host.DescribeMachine().Processors)) {
         warnings += *warning;
     }
-    std::fputs(warnings.c_str(), stderr);
+    platform::WriteText(platform::StandardStream::Error, warnings);
 
     if (options.Save) {
         // After the results are out: a folder that cannot be written loses
@@ -216,19 +215,22 @@ int Execute(platform::RunnerHost& host, const RunnerOptions& options, const Buil
             folder = results::ResultsFolder();
             id = results::SaveSessionDocument(folder, session.Id, documentText);
         } catch (const std::exception& error) {
-            std::fprintf(stderr, "qmk-run: the session was not saved: %s\n", error.what());
+            platform::WriteText(platform::StandardStream::Error,
+                                "qmk-run: the session was not saved: " + std::string(error.what()) + "\n");
             return RunnerExitFailure;
         }
         // Only when another session took the name in the same second with
         // the same random part: the file's name, which readers go by, then
         // differs from the id inside it.
         if (id != session.Id) {
-            std::fprintf(stderr, "qmk-run: warning: the name %s.json was taken; session %s saved as %s.json\n",
-                         session.Id.c_str(), session.Id.c_str(), id.c_str());
+            platform::WriteText(platform::StandardStream::Error,
+                                "qmk-run: warning: the name " + session.Id + ".json was taken; session " +
+                                    session.Id + " saved as " + id + ".json\n");
         }
         // A script reading standard error gets nothing it did not ask for.
         if (progress.Enabled()) {
-            std::fprintf(stderr, "qmk-run: session %s saved in %s\n", id.c_str(), PathText(folder).c_str());
+            platform::WriteText(platform::StandardStream::Error,
+                                "qmk-run: session " + id + " saved in " + PathText(folder) + "\n");
         }
     }
     return RunnerExitSuccess;
@@ -253,10 +255,10 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
         const std::string given = host->GivenDisplay();
         CheckOptionsForDisplay(options, given.c_str(), host->CanStartPrivateDisplay());
     } catch (const RunnerUsageError& error) {
-        std::fprintf(stderr, "%s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, std::string(error.what()) + "\n");
         return RunnerExitUsage;
     } catch (const RunnerRunError& error) {
-        std::fprintf(stderr, "qmk-run: %s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, "qmk-run: " + std::string(error.what()) + "\n");
         return RunnerExitFailure;
     }
 
@@ -267,7 +269,7 @@ int RunRunner(const std::vector<std::string_view>& arguments, const BuildFacts& 
         host->StopPrivateDisplay();
         host->DisarmWatchdog();
         std::fflush(stdout);
-        std::fprintf(stderr, "qmk-run: %s\n", error.what());
+        platform::WriteText(platform::StandardStream::Error, "qmk-run: " + std::string(error.what()) + "\n");
         return RunnerExitFailure;
     }
 }

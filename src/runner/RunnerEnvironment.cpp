@@ -1,7 +1,5 @@
 #include "runner/RunnerEnvironment.h"
 
-#include <clocale>
-
 #include "runtime/Cp932.h"
 #include "runtime/LocaleSettings.h"
 
@@ -16,8 +14,7 @@ EnvironmentFacts CollectEnvironment(platform::RunnerHost& host, const std::strin
 
     facts.Server = host.DescribeDisplay(display);
 
-    const char* locale = std::setlocale(LC_ALL, nullptr);
-    facts.Locale = locale != nullptr ? locale : "";
+    facts.Locale = host.LocaleName();
     facts.TimePattern = Cp932ToUtf8(TimePatternLong);
     facts.DecimalSeparator = std::string(1, DecimalSeparatorChar);
 

@@ -1,7 +1,6 @@
 #include "runner/RunnerProgress.h"
 
-#include <cstdio>
-
+#include "platform/Platform.h"
 #include "platform/RunnerHost.h"
 
 namespace qmk {
@@ -9,8 +8,8 @@ namespace qmk {
 namespace {
 
 // Moves to the start of the line; erases to its end.
-constexpr const char* LineStart = "\r";
-constexpr const char* EraseToEnd = "\x1b[K";
+constexpr std::string_view LineStart = "\r";
+constexpr std::string_view EraseToEnd = "\x1b[K";
 
 }  // namespace
 
@@ -37,15 +36,13 @@ void ProgressLine::Show(const std::string& text) {
     // Marked first: a signal in the middle of the write still erases it.
     host_.SetTransientLineShown(true);
     shown_ = true;
-    std::fprintf(stderr, "%s%s%s", LineStart, text.c_str(), EraseToEnd);
-    std::fflush(stderr);
+    platform::WriteText(platform::StandardStream::Error, std::string(LineStart).append(text).append(EraseToEnd));
 }
 
 void ProgressLine::Clear() {
     if (!shown_) return;
     shown_ = false;
-    std::fprintf(stderr, "%s%s", LineStart, EraseToEnd);
-    std::fflush(stderr);
+    platform::WriteText(platform::StandardStream::Error, std::string(LineStart).append(EraseToEnd));
     // Unmarked last: a signal before this erases it once more, harmlessly.
     host_.SetTransientLineShown(false);
 }

@@ -1,7 +1,6 @@
 #include "ui/Application.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <new>
 #include <stdexcept>
 
@@ -270,8 +269,7 @@ void TApplication::ReportError(const std::exception& error) {
             lostWindowErrorReported_ = true;
             const std::string line = Cp932ToUtf8(ProgramFileName() + ": " +
                                                  ErrorBoxText(ErrorMessageOf(error))) + "\n";
-            std::fwrite(line.data(), 1, line.size(), stderr);
-            std::fflush(stderr);
+            platform::WriteText(platform::StandardStream::Error, line);
         }
         return;
     }

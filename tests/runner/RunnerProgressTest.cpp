@@ -54,6 +54,7 @@ public:
     platform::DisplayFacts DescribeDisplay(const std::string&) override { return {}; }
     platform::MachineFacts DescribeMachine() override { return {}; }
     std::optional<double> OneMinuteLoad() override { return std::nullopt; }
+    std::string LocaleName() override { return "C"; }
     void EndOnRequest() override {}
     void ArmWatchdog(int, const std::string&) override {}
     void DisarmWatchdog() override {}

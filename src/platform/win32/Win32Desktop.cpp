@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Desktop.h"
 
+#include "platform/win32/Win32Console.h"
 #include "platform/win32/Win32Gdi.h"
 #include "platform/win32/Win32User.h"
 #include "runtime/LocaleSettings.h"
@@ -7,6 +8,7 @@
 namespace qmk::platform {
 
 std::unique_ptr<Desktop> MakeDesktop(std::string_view /*programName*/) {
+    InstallTextWriter(&win32::WriteConsoleText);
     return std::make_unique<win32::Win32Desktop>();
 }
 

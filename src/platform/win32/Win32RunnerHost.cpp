@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -10,12 +11,15 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/win32/Win32Console.h"
 #include "platform/win32/Win32Text.h"
 #include "platform/win32/WinApi.h"
 
 namespace qmk::platform {
 
 std::unique_ptr<RunnerHost> MakeRunnerHost(std::string_view /*programName*/) {
+    // Before the first line: usage errors go out through it too.
+    InstallTextWriter(&win32::WriteConsoleText);
     return std::make_unique<win32::Win32RunnerHost>();
 }
 
@@ -29,10 +33,7 @@ std::atomic<bool> transientLineShown{false};
 
 // Once: the first way out that finds the line takes it.
 void EraseTransientLine() {
-    if (transientLineShown.exchange(false)) {
-        std::fputs("\r\x1b[K", stderr);
-        std::fflush(stderr);
-    }
+    if (transientLineShown.exchange(false)) WriteConsoleText(StandardStream::Error, "\r\x1b[K");
 }
 
 }  // namespace
@@ -44,8 +45,7 @@ public:
             std::unique_lock lock(mutex_);
             if (!changed_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
                 EraseTransientLine();
-                std::fprintf(stderr, "%s\n", line_.c_str());
-                std::fflush(stderr);
+                WriteConsoleText(StandardStream::Error, line_);
                 std::_Exit(1);
             }
         });
@@ -79,16 +79,44 @@ BOOL WINAPI ConsoleControl(DWORD /*event*/) {
 
 }  // namespace
 
-// The result lines are UTF-8, redirected or not; a console shows them
-// right once its output code page says so.
-Win32RunnerHost::Win32RunnerHost() {
-    if (::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR) ::SetConsoleOutputCP(CP_UTF8);
-}
+Win32RunnerHost::Win32RunnerHost() = default;
 
 Win32RunnerHost::~Win32RunnerHost() = default;
 
 std::string Win32RunnerHost::StartPrivateDisplay(int /*depth*/, int /*dpi*/) {
     throw std::runtime_error("Windows has no private display server; the window opens on the desktop");
+}
+
+std::string AnsiToUtf8(std::string_view text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return {};
+    std::string utf8(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, utf8.data(), needed, nullptr, nullptr);
+    return utf8;
+}
+
+int ProcessorCount() {
+    // A machine with more than 64 processors has them in several groups,
+    // and the system's information counts the program's group only. The
+    // count over all groups needs Windows 7; before it there is one group.
+    using ActiveProcessorCountCall = DWORD(WINAPI*)(WORD);
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto call = kernel != nullptr ? reinterpret_cast<ActiveProcessorCountCall>(reinterpret_cast<void*>(
+                                        ::GetProcAddress(kernel, "GetActiveProcessorCount")))
+                                  : nullptr;
+    if (call != nullptr) {
+        const DWORD count = call(ALL_PROCESSOR_GROUPS);
+        if (count > 0) return static_cast<int>(count);
+    }
+    SYSTEM_INFO system{};
+    ::GetNativeSystemInfo(&system);
+    return static_cast<int>(system.dwNumberOfProcessors);
 }
 
 std::string WindowsVersion() {
@@ -136,10 +164,13 @@ MachineFacts Win32RunnerHost::DescribeMachine() {
             facts.Processor = text;
         }
     }
-    SYSTEM_INFO system{};
-    ::GetNativeSystemInfo(&system);
-    facts.Processors = static_cast<int>(system.dwNumberOfProcessors);
+    facts.Processors = ProcessorCount();
     return facts;
+}
+
+std::string Win32RunnerHost::LocaleName() {
+    const char* name = std::setlocale(LC_ALL, nullptr);
+    return name != nullptr ? AnsiToUtf8(name) : std::string();
 }
 
 void Win32RunnerHost::EndOnRequest() { ::SetConsoleCtrlHandler(ConsoleControl, TRUE); }

@@ -4,10 +4,15 @@
 // - the display's facts are the screen's (size, colour depth) and, in the
 //   server's place, the Windows version and the ANSI code page; the
 //   machine's come from the registry's processor name and the count of
-//   processors; Windows keeps no load average;
+//   processors over all processor groups; Windows keeps no load average;
+// - the C library names locales in the ANSI code page ("Norwegian
+//   Bokm\xE5l_Norway.1252" in code page 1252): the name is converted to
+//   UTF-8;
 // - Ctrl+C, Ctrl+Break and the console's closing end it with 128 + 2, as
 //   SIGINT does elsewhere;
-// - its output is UTF-8, and a console it writes to is told so;
+// - its output is UTF-8 to files and pipes; a console gets the same
+//   characters through WriteConsoleW and keeps its code page (see
+//   Win32Console.h);
 // - a console on standard error that accepts the terminal sequences
 //   (virtual terminal processing) gets the progress line, which Ctrl+C
 //   and the watchdog erase before they end it;
@@ -38,6 +43,7 @@ public:
     DisplayFacts DescribeDisplay(const std::string& display) override;
     MachineFacts DescribeMachine() override;
     std::optional<double> OneMinuteLoad() override { return std::nullopt; }
+    std::string LocaleName() override;
 
     void EndOnRequest() override;
     void ArmWatchdog(int seconds, const std::string& line) override;
@@ -50,6 +56,12 @@ public:
 private:
     std::unique_ptr<Watchdog> watchdog_;
 };
+
+// Text in the ANSI code page as UTF-8 (empty when it does not convert).
+std::string AnsiToUtf8(std::string_view text);
+
+// The processors the system runs, in all processor groups.
+int ProcessorCount();
 
 // "Windows 10.0.19045" from the system's own version (not the one a
 // compatibility layer reports to the program).

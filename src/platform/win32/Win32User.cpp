@@ -15,9 +15,21 @@ namespace {
 
 constexpr wchar_t WindowClassName[] = L"QMKWindow";
 
-// What the window procedure needs of each window; owned by the window and
-// freed with it (WM_NCDESTROY).
+// What the window procedure needs of each window, with the drawing
+// objects it holds. The window owns it from WM_NCCREATE on (a standard
+// control: once it is subclassed) and frees it with WM_NCDESTROY; until
+// then its creator does, so a creation that fails at any point frees it
+// exactly once.
 struct WindowRecord {
+    WindowRecord() = default;
+    WindowRecord(const WindowRecord&) = delete;
+    WindowRecord& operator=(const WindowRecord&) = delete;
+    ~WindowRecord() {
+        if (Background != nullptr) ::DeleteObject(Background);
+        if (BigIcon != nullptr) ::DestroyIcon(BigIcon);
+        if (SmallIcon != nullptr) ::DestroyIcon(SmallIcon);
+    }
+
     Win32User* Owner = nullptr;
     std::uint32_t Style = 0;
     HBRUSH Background = nullptr;
@@ -41,16 +53,18 @@ WindowHandle Handle(HWND window) { return reinterpret_cast<WindowHandle>(window)
 
 void FreeRecord(HWND window, WindowRecord* record) {
     ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    if (record->Background != nullptr) ::DeleteObject(record->Background);
-    if (record->BigIcon != nullptr) ::DestroyIcon(record->BigIcon);
-    if (record->SmallIcon != nullptr) ::DestroyIcon(record->SmallIcon);
     delete record;
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
+        // The creator hands its record over here: should the creation fail
+        // later (WM_CREATE refused), WM_NCDESTROY frees it, not the creator.
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        auto* creator = static_cast<std::unique_ptr<WindowRecord>*>(create->lpCreateParams);
+        if (creator != nullptr && *creator != nullptr) {
+            ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creator->release()));
+        }
     }
     WindowRecord* record = RecordOf(window);
     if (record == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
@@ -122,8 +136,23 @@ void TrimApplicationMenu(HWND window) {
     ::DeleteMenu(menu, SC_MOVE, MF_BYCOMMAND);
 }
 
+// The class's atom, once it is registered: every Win32User of the process
+// shares the one class.
+ATOM WindowClassAtom = 0;
+
+// The record of a window of this backend's class. The thread has other
+// windows, some owned by the application window (the input method's, a
+// system message box), whose user data is not ours to read.
+WindowRecord* OwnRecordOf(HWND window) {
+    if (window == nullptr || WindowClassAtom == 0 ||
+        ::GetClassLongPtrW(window, GCW_ATOM) != static_cast<ULONG_PTR>(WindowClassAtom)) {
+        return nullptr;
+    }
+    return RecordOf(window);
+}
+
 // The program's window the taskbar entry stands for: the first visible
-// window the application window owns that is not a modal box.
+// window of ours the application window owns that is not a modal box.
 struct MainWindowSearch {
     HWND Application = nullptr;
     HWND Found = nullptr;
@@ -131,7 +160,7 @@ struct MainWindowSearch {
 
 BOOL CALLBACK FindMainWindow(HWND window, LPARAM data) {
     auto* search = reinterpret_cast<MainWindowSearch*>(data);
-    const WindowRecord* record = RecordOf(window);
+    const WindowRecord* record = OwnRecordOf(window);
     if (record == nullptr || ::GetWindow(window, GW_OWNER) != search->Application ||
         (record->Style & ws::Modal) != 0 || !::IsWindowVisible(window)) {
         return TRUE;
@@ -188,7 +217,8 @@ void TypedText(WPARAM key, LPARAM lParam, char (&text)[8]) {
     text[bytes > 0 ? bytes : 0] = '\0';
 }
 
-ATOM RegisterWindowClass() {
+void RegisterWindowClass() {
+    if (WindowClassAtom != 0) return;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProcedure;
@@ -196,7 +226,7 @@ ATOM RegisterWindowClass() {
     windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hIcon = ::LoadIconW(windowClass.hInstance, L"MAINICON");
     windowClass.lpszClassName = WindowClassName;
-    return ::RegisterClassExW(&windowClass);
+    WindowClassAtom = ::RegisterClassExW(&windowClass);
 }
 
 HICON IconFromArgb(std::int32_t width, std::int32_t height, const std::uint32_t* argb) {
@@ -266,8 +296,15 @@ HWND CreateControl(Win32User* owner, const CreateWindowParams& params) {
                                     reinterpret_cast<HMENU>(nextId++), ::GetModuleHandleW(nullptr), nullptr);
     if (window == nullptr) return nullptr;
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record.get()));
-    record.release()->Original = reinterpret_cast<WNDPROC>(
+    record->Original = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProcedure)));
+    if (record->Original == nullptr) {
+        // Not subclassed: nothing would ever free the record but its creator.
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        ::DestroyWindow(window);
+        return nullptr;
+    }
+    record.release();  // the subclass frees it with WM_NCDESTROY
     return window;
 }
 
@@ -292,11 +329,12 @@ WindowHandle Win32User::CreateWindow(const CreateWindowParams& params) {
     if (!child && !application) ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     const HWND parent = Hwnd(child ? params.Parent : params.Owner);
     std::wstring titleText(title.Valid() ? title.Data() : L"", title.Valid() ? title.Length() : 0);
+    // The window takes the record at WM_NCCREATE; a creation refused
+    // before that leaves it here.
     HWND window = ::CreateWindowExW(exStyle, WindowClassName, titleText.c_str(), style, rect.left,
                                     rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                                    nullptr, ::GetModuleHandleW(nullptr), record.get());
+                                    nullptr, ::GetModuleHandleW(nullptr), &record);
     if (window == nullptr) return 0;
-    record.release();  // the window owns it now
     if (application) TrimApplicationMenu(window);
     return Handle(window);
 }
@@ -650,6 +688,13 @@ std::intptr_t Win32User::WindowMessage(WindowHandle window, unsigned message, st
         return TRUE;
     case WM_ENDSESSION:
         if (wParam != 0) {
+            if (sessionEnd_) {
+                // Windows may end the process as soon as this returns. The
+                // handler is called from a copy: it may destroy this object.
+                const std::function<void()> end = sessionEnd_;
+                end();
+                return 0;
+            }
             m.Kind = MessageKind::EndSession;
             Post(m);
         }

@@ -20,8 +20,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/User.h"
 
@@ -48,6 +50,9 @@ public:
 
     bool PeekMessage(Message& message) override;
     void WaitMessage() override;
+    // Called from inside WM_ENDSESSION to the application window, before
+    // the answer; EndSession is then not queued.
+    void SetSessionEndHandler(std::function<void()> handler) override { sessionEnd_ = std::move(handler); }
     void Flush() override;
 
     void SetClipboardText(WindowHandle owner, std::string_view text, std::uint32_t time) override;
@@ -88,6 +93,7 @@ private:
     std::deque<Message> queue_;
     WindowHandle destroying_ = 0;  // destroyed by the program, not by another
     void (*settingsChanged_)() = nullptr;
+    std::function<void()> sessionEnd_;
 };
 
 }  // namespace qmk::platform::win32

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <charconv>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -123,6 +124,11 @@ DisplayFacts X11RunnerHost::DescribeDisplay(const std::string& display) {
 MachineFacts X11RunnerHost::DescribeMachine() { return {ThisProcessorModel(), ProcessorCount()}; }
 
 std::optional<double> X11RunnerHost::OneMinuteLoad() { return platform::OneMinuteLoad(); }
+
+std::string X11RunnerHost::LocaleName() {
+    const char* name = std::setlocale(LC_ALL, nullptr);
+    return name != nullptr ? name : "";
+}
 
 void X11RunnerHost::EndOnRequest() {
     struct sigaction action {};

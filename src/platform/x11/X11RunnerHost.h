@@ -40,6 +40,8 @@ public:
     DisplayFacts DescribeDisplay(const std::string& display) override;
     MachineFacts DescribeMachine() override;
     std::optional<double> OneMinuteLoad() override;
+    // As the C library names it: POSIX locale names are ASCII.
+    std::string LocaleName() override;
 
     void EndOnRequest() override;
     void ArmWatchdog(int seconds, const std::string& line) override;

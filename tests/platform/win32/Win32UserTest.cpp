@@ -183,6 +183,17 @@ TEST_F(Win32UserTest, TheApplicationWindowAnswersTheSession) {
     ::SendMessageW(Hwnd(application), WM_ENDSESSION, TRUE, 0);
     EXPECT_NE(Find(Drain(), MessageKind::EndSession, application), nullptr);
     user_.SetSettingsChangedHandler(nullptr);
+
+    // With a handler, the end is done before the answer: Windows may end
+    // the process as soon as it has it.
+    int ends = 0;
+    user_.SetSessionEndHandler([&ends] { ++ends; });
+    ::SendMessageW(Hwnd(application), WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(ends, 0);
+    ::SendMessageW(Hwnd(application), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(ends, 1);
+    EXPECT_EQ(Find(Drain(), MessageKind::EndSession, application), nullptr);
+    user_.SetSessionEndHandler(nullptr);
 }
 
 // The taskbar entry belongs to the application window, shown with no size;
@@ -221,6 +232,36 @@ TEST_F(Win32UserTest, TheTaskbarEntryIsTheApplicationWindows) {
     EXPECT_NE(Find(messages, MessageKind::Close, main), nullptr);
     EXPECT_EQ(Find(messages, MessageKind::Close, application), nullptr);
     EXPECT_TRUE(user_.IsWindow(main));
+}
+
+LRESULT CALLBACK ForeignProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The application window owns windows that are not the program's (the
+// input method's, a system message box); their user data means something
+// else. Here a foreign window's reads like a record of a shown main window.
+TEST_F(Win32UserTest, TheTaskbarEntrysCloseSkipsWindowsThatAreNotTheProgramsOwn) {
+    const WindowHandle application = Make(ws::ApplicationWindow, 0, 0, 0, "QMK1.0");
+    const WindowHandle main = Make(ws::DialogFrame | ws::Visible, application, 400, 152);
+    WNDCLASSW foreignClass{};
+    foreignClass.lpfnWndProc = &ForeignProcedure;
+    foreignClass.hInstance = ::GetModuleHandleW(nullptr);
+    foreignClass.lpszClassName = L"QMKTestForeign";
+    ::RegisterClassW(&foreignClass);
+    static std::uintptr_t lookalike[32]{};
+    // Above the main window, so the search meets it first.
+    HWND foreign = ::CreateWindowExW(0, L"QMKTestForeign", L"IME", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10,
+                                     Hwnd(application), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(foreign, nullptr);
+    ::SetWindowLongPtrW(foreign, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(lookalike));
+    Drain();
+
+    ::SendMessageW(Hwnd(application), WM_CLOSE, 0, 0);
+    const std::vector<Message> messages = Drain();
+    EXPECT_NE(Find(messages, MessageKind::Close, main), nullptr);
+    EXPECT_EQ(Find(messages, MessageKind::Close, reinterpret_cast<WindowHandle>(foreign)), nullptr);
+    ::DestroyWindow(foreign);
 }
 
 TEST_F(Win32UserTest, TextsAreCodePage932ForTheWFunctions) {
