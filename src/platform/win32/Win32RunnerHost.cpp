@@ -195,20 +195,10 @@ std::string Win32RunnerHost::HostName() {
 }
 
 std::optional<int> Win32RunnerHost::ErrorTerminalColumns() {
-    // A console only: _isatty also says yes for NUL, which is a character
-    // device too. An old console without the sequences gets no line.
-    HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    if (error == nullptr || error == INVALID_HANDLE_VALUE || !::GetConsoleMode(error, &mode)) {
-        return std::nullopt;
-    }
-    if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0 &&
-        !::SetConsoleMode(error, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
-        return std::nullopt;
-    }
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!::GetConsoleScreenBufferInfo(error, &info)) return 0;
-    return info.srWindow.Right - info.srWindow.Left + 1;
+    // No progress line here yet: a console that takes virtual terminal
+    // processing may still show "\x1b[K" as text (Wine's does), which
+    // would leave the line in front of the results.
+    return std::nullopt;
 }
 
 void Win32RunnerHost::SetTransientLineShown(bool shown) { transientLineShown.store(shown); }

@@ -13,9 +13,8 @@
 // - its output is UTF-8 to files and pipes; a console gets the same
 //   characters through WriteConsoleW and keeps its code page (see
 //   Win32Console.h);
-// - a console on standard error that accepts the terminal sequences
-//   (virtual terminal processing) gets the progress line, which Ctrl+C
-//   and the watchdog erase before they end it;
+// - no progress line yet (ErrorTerminalColumns says no terminal); should
+//   one be shown, Ctrl+C and the watchdog erase it before they end;
 // - the watchdog is a thread that waits for its time or its disarming.
 #pragma once
 
