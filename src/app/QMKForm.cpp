@@ -148,7 +148,8 @@ void TQMKForm::StartButtonClick(TControl&) {
     // A click still queued when the close was accepted arrives after
     // FormClose: the bitmap is gone and there is nothing to run on.
     if (!workBitmap_) return;
-    RunBenchmark(*workBitmap_, *PaintBox1, *Kekka);
+    lastSamples_ = {};
+    RunBenchmark(*workBitmap_, *PaintBox1, *Kekka, &lastSamples_, OnPhaseStart);
 }
 
 }  // namespace qmk

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <memory>
 
+#include "app/BenchmarkRun.h"
 #include "graphics/Bitmap.h"
 #include "ui/Button.h"
 #include "ui/Form.h"
@@ -38,6 +39,13 @@ public:
     // Null before FormCreate and after FormClose.
     TBitmap* WorkBitmap() const { return workBitmap_.get(); }
 
+    // The per-second counts of the last click's run (zeros until a run
+    // has ended; a run that failed leaves what it had), kept in memory for
+    // the command-line runner only.
+    const BenchmarkSamples& LastSamples() const { return lastSamples_; }
+    // Told as each phase of a click's run begins (the runner's progress).
+    PhaseHook OnPhaseStart;
+
     // The components, in the order of the class's declaration; the form
     // owns them.
     TLabel* Label1 = nullptr;
@@ -55,6 +63,7 @@ public:
 
 private:
     std::unique_ptr<TBitmap> workBitmap_;
+    BenchmarkSamples lastSamples_;
 };
 
 // The one main window of the process (null while there is none).

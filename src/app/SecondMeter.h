@@ -5,7 +5,9 @@
 // and one text comparison: that cost is part of what the scores measure.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "runtime/Clock.h"
@@ -16,6 +18,9 @@ namespace qmk {
 
 inline constexpr std::int32_t CpuPhaseSeconds = 2;
 inline constexpr std::int32_t VideoPhaseSeconds = 3;
+// The longer phase's seconds: how many counts a meter keeps.
+inline constexpr std::size_t MeterSamples = static_cast<std::size_t>(VideoPhaseSeconds);
+static_assert(CpuPhaseSeconds <= VideoPhaseSeconds);
 
 // What the meter compares when the locale's long time pattern cannot show
 // seconds: the pattern the settings start with.
@@ -33,7 +38,10 @@ public:
     // the locale's long time pattern, or DefaultTimePattern when that one
     // does not show seconds.
     void Align();
-    void Reset() { SecondsCounted = CurrentCount = BestCount = TotalCount = 0; }
+    void Reset() {
+        SecondsCounted = CurrentCount = BestCount = TotalCount = 0;
+        samples_ = {};
+    }
 
     // After every iteration: counts it, then closes the current count if a
     // new second has begun.
@@ -41,6 +49,11 @@ public:
         CurrentCount = Wrap(static_cast<std::uint32_t>(CurrentCount) + 1u);
         const TimeValue now = ReadClock();
         if (NewSecond(now)) {
+            // Kept only here, once a second, so an iteration costs what it
+            // did before anyone looked at the seconds one by one.
+            if (static_cast<std::uint32_t>(SecondsCounted) < samples_.size()) {
+                samples_[static_cast<std::size_t>(SecondsCounted)] = CurrentCount;
+            }
             SecondsCounted = Wrap(static_cast<std::uint32_t>(SecondsCounted) + 1u);
             LastTime = now;
             if (BestCount < CurrentCount) BestCount = CurrentCount;
@@ -55,6 +68,15 @@ public:
     // (TotalCount div SecondsCounted + BestCount) div 2, truncating toward
     // zero; 0 before any second has been counted.
     std::int32_t Score() const;
+
+    // The count of each second closed since the last Reset, in order (the
+    // first MeterSamples of them): what Score summarises.
+    std::span<const std::int32_t> Samples() const {
+        const auto kept = static_cast<std::uint32_t>(SecondsCounted) < samples_.size()
+                              ? static_cast<std::size_t>(SecondsCounted)
+                              : samples_.size();
+        return {samples_.data(), kept};
+    }
 
     // Whether Align chose DefaultTimePattern.
     bool UsesDefaultPattern() const { return useDefaultPattern_; }
@@ -81,6 +103,7 @@ private:
     }
 
     bool useDefaultPattern_ = false;
+    std::array<std::int32_t, MeterSamples> samples_{};
     Text lastText_;
     Text nowText_;
 };

@@ -67,6 +67,17 @@ public:
     // the runner ends with status 1. A new step restarts it.
     virtual void ArmWatchdog(int seconds, const std::string& line) = 0;
     virtual void DisarmWatchdog() = 0;
+
+    // The machine's name on the network; empty when the system does not say.
+    virtual std::string HostName() = 0;
+    // Whether standard error is a terminal that moves to the start of the
+    // line on "\r" and erases to its end on "\x1b[K"; then its width in
+    // columns (0 when unknown). Nothing for a file, a pipe or a device.
+    virtual std::optional<int> ErrorTerminalColumns() = 0;
+    // Whether a line that the runner rewrites now stands, unfinished, on
+    // that terminal. While it does, the ways out above (a request to end,
+    // the watchdog, a lost display) erase it before they write or end.
+    virtual void SetTransientLineShown(bool shown) = 0;
 };
 
 // The host of the backend this program was built with. Making it also

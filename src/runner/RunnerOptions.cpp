@@ -1,5 +1,6 @@
 #include "runner/RunnerOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -74,7 +75,34 @@ int NumberArgument(std::string_view option, std::string_view text) {
     return value;
 }
 
+// A text that describes the session, as given: refused with the reason.
+std::string DescriptionArgument(std::string_view option, std::string_view text, std::size_t maxBytes) {
+    if (const auto problem = DescriptionProblem(text, maxBytes)) {
+        Fail(std::string(option) + " " + *problem + ", got " + Quoted(text));
+    }
+    return std::string(text);
+}
+
 }  // namespace
+
+std::optional<std::string> DescriptionProblem(std::string_view text, std::size_t maxBytes) {
+    if (text.empty()) return "must not be empty";
+    if (text.size() > maxBytes) return "must be at most " + std::to_string(maxBytes) + " bytes";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) return "must not contain control characters";
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        char32_t code = 0;
+        const std::size_t length = DecodeUtf8(text.substr(i), code);
+        if (length == 0) return "must be UTF-8";
+        if (IsInvisible(code)) return "must not contain control characters";
+        i += length;
+    }
+    return std::nullopt;
+}
 
 std::string QuotedArgument(std::string_view text) {
     std::string out = "'";
@@ -131,6 +159,18 @@ RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments)
             if (i + 1 >= arguments.size()) Fail(std::string(name) + " needs a number");
             return arguments[++i];
         };
+        // A forgotten value must not swallow the next option as a text;
+        // one that starts with "--" can still be given after '='.
+        const auto text = [&]() -> std::string_view {
+            if (attached) return *attached;
+            if (i + 1 >= arguments.size()) Fail(std::string(name) + " needs a text");
+            const std::string_view next = arguments[++i];
+            if (next.rfind("--", 0) == 0) {
+                Fail(std::string(name) + " needs a text, got " + Quoted(next) + " (write " +
+                     std::string(name) + "=" + std::string(next) + " if that is the text)");
+            }
+            return next;
+        };
 
         if (name == "--help" || name == "-h") {
             takesNoValue();
@@ -167,6 +207,24 @@ RunnerOptions ParseRunnerOptions(const std::vector<std::string_view>& arguments)
                      " seconds, got " + Quoted(text));
             }
             options.TimeoutSeconds = seconds;
+        } else if (name == "--no-save") {
+            takesNoValue();
+            options.Save = false;
+        } else if (name == "--label") {
+            if (options.Label) Fail("--label may be given once");
+            options.Label = DescriptionArgument(name, text(), MaxLabelBytes);
+        } else if (name == "--tag") {
+            std::string tag = DescriptionArgument(name, text(), MaxTagBytes);
+            if (options.Tags.size() == MaxTags) {
+                Fail("--tag may be given at most " + std::to_string(MaxTags) + " times");
+            }
+            // The same tag twice says nothing more.
+            if (std::find(options.Tags.begin(), options.Tags.end(), tag) == options.Tags.end()) {
+                options.Tags.push_back(std::move(tag));
+            }
+        } else if (name == "--machine") {
+            if (options.Machine) Fail("--machine may be given once");
+            options.Machine = DescriptionArgument(name, text(), MaxMachineBytes);
         } else if (!argument.empty() && argument[0] == '-') {
             Fail("unknown option " + Quoted(name) + " (see --help)");
         } else {
@@ -192,22 +250,31 @@ void CheckOptionsForDisplay(const RunnerOptions& options, const char* display, b
 std::string RunnerUsageText(bool privateServers) {
     std::string text =
         "Usage: qmk-run [--runs N] [--json] [--display-depth 16|24] [--dpi N]\n"
-        "               [--timeout SECONDS]\n"
+        "               [--timeout SECONDS] [--no-save] [--label TEXT] [--tag TEXT]...\n"
+        "               [--machine NAME]\n"
         "Runs the QMK benchmark in its main window, as a click on the start button\n"
-        "does, and prints the two result lines of each run.\n"
+        "does, prints the two result lines of each run, and saves the session (all\n"
+        "its runs with their per-second counts) in the results folder.\n"
         "\n"
         "  --runs N             run N times (default 1); for N > 1 also print the mean,\n"
         "                       median, minimum, maximum and sample standard deviation\n"
         "                       (n - 1) of both scores\n"
-        "  --json               print one JSON document: every run, the summary, and\n"
-        "                       what the scores depend on (X server, locale, processor,\n"
-        "                       build)\n"
+        "  --json               print one JSON document: every run with its per-second\n"
+        "                       counts, the summary, and what the scores depend on\n"
+        "                       (X server, locale, processor, build); the saved\n"
+        "                       session is the same document\n"
         "  --display-depth N    depth of the private X server: 16 or 24 (default 24)\n"
         "  --dpi N              pixels per inch of the private X server, 48 to 480\n"
         "                       (default 96)\n"
         "  --timeout SECONDS    give up when the start, one run or the close takes\n"
         "                       longer than this, as when the X server stops\n"
         "                       answering (default 60; 0: wait for ever)\n"
+        "  --no-save            do not save the session\n"
+        "  --label TEXT         describe the session (at most 200 bytes)\n"
+        "  --tag TEXT           a tag of the session; may be repeated (at most 32,\n"
+        "                       each at most 64 bytes)\n"
+        "  --machine NAME       the machine's name in the session (default: the host\n"
+        "                       name; at most 64 bytes)\n"
         "  --help, -h           show this text\n"
         "  --version            show the program's version\n"
         "\n";
@@ -218,11 +285,22 @@ std::string RunnerUsageText(bool privateServers) {
                 : "The window opens on the desktop, at the desktop's own depth and pixels per\n"
                   "inch: there is no private X server here, and --display-depth and --dpi\n"
                   "are refused.\n";
+    text += privateServers
+                ? "\nSessions are saved in $QMK_RESULTS_DIR if set, else in\n"
+                  "$XDG_DATA_HOME/qmk/results, else in ~/.local/share/qmk/results; qmk-results\n"
+                  "lists, compares and reports them. A run that fails or is interrupted saves\n"
+                  "nothing.\n"
+                : "\nSessions are saved in %QMK_RESULTS_DIR% if set, else in\n"
+                  "%LOCALAPPDATA%\\qmk\\results; qmk-results lists, compares and reports\n"
+                  "them. A run that fails or is interrupted saves nothing.\n";
     text +=
+        "When standard error is a terminal, one line there shows the run and the\n"
+        "test under way and the last scores; it is erased before qmk-run ends.\n"
         "\n"
-        "Exit status: 0 success, 1 a run or the start failed or timed out, 2 bad\n"
-        "command line, 129, 130, 143 ended by SIGHUP, SIGINT, SIGTERM. A signal\n"
-        "that was ignored when qmk-run started (nohup) stays ignored.\n";
+        "Exit status: 0 success, 1 a run or the start failed or timed out, or the\n"
+        "session could not be saved, 2 bad command line, 129, 130, 143 ended by\n"
+        "SIGHUP, SIGINT, SIGTERM. A signal that was ignored when qmk-run started\n"
+        "(nohup) stays ignored.\n";
     return text;
 }
 

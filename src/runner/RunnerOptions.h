@@ -21,7 +21,20 @@ struct RunnerOptions {
     // Longest a step (the start, one run, the close) may take before the
     // runner gives up on a server that stopped answering; 0: no limit.
     int TimeoutSeconds = 60;
+    // The session goes to the results folder unless --no-save.
+    bool Save = true;
+    std::optional<std::string> Label;
+    std::vector<std::string> Tags;
+    // The host's name when not given.
+    std::optional<std::string> Machine;
 };
+
+// How long the texts that describe a session may be, in bytes, and how
+// many tags it may have.
+inline constexpr std::size_t MaxLabelBytes = 200;
+inline constexpr std::size_t MaxTagBytes = 64;
+inline constexpr std::size_t MaxTags = 32;
+inline constexpr std::size_t MaxMachineBytes = 64;
 
 inline constexpr int RunnerExitSuccess = 0;
 inline constexpr int RunnerExitFailure = 1;
@@ -33,6 +46,12 @@ class RunnerUsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// Why a text cannot describe a session (label, tag, machine name): empty,
+// longer than maxBytes, not UTF-8, or with a control character (which
+// would rewrite a terminal or break a line-based export); nothing when it
+// can.
+std::optional<std::string> DescriptionProblem(std::string_view text, std::size_t maxBytes);
 
 // Reads the arguments after the program name. Options take their value as
 // the next argument or after '=' (--runs 3, --runs=3). Throws

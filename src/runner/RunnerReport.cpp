@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/ResultLines.h"
+#include "app/SecondMeter.h"
 #include "runtime/Cp932.h"
 #include "runtime/ProgramTexts.h"
 
@@ -58,11 +59,20 @@ nlohmann::ordered_json LoadJson(const std::optional<double>& load) {
     return load ? nlohmann::ordered_json(*load) : nlohmann::ordered_json(nullptr);
 }
 
-nlohmann::ordered_json LineJson(const ResultLineValues& values) {
+nlohmann::ordered_json LineJson(const ResultLineValues& values, const std::vector<std::int32_t>& samples) {
     return {{"score", values.Score},
             {"percent", values.Percent},
             {"percent_text", Cp932ToUtf8(values.PercentText)},
-            {"line", Cp932ToUtf8(values.Line)}};
+            {"line", Cp932ToUtf8(values.Line)},
+            {"samples", samples.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(samples)}};
+}
+
+nlohmann::ordered_json TextOrNull(const std::string& text) {
+    return text.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(text);
+}
+
+std::int32_t Wrapped(std::int64_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xFFFFFFFF));
 }
 
 nlohmann::ordered_json SummaryJson(const ScoreSummary& summary) {
@@ -89,6 +99,31 @@ std::string SummaryLine(std::string_view label, const ScoreSummary& summary) {
 }
 
 }  // namespace
+
+std::string UtcText(std::chrono::system_clock::time_point time) {
+    using namespace std::chrono;
+    const auto milliseconds = floor<std::chrono::milliseconds>(time);
+    const auto day = floor<days>(milliseconds);
+    const year_month_day date(day);
+    const hh_mm_ss clock(milliseconds - day);
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    return buffer;
+}
+
+std::int32_t ScoreOfSamples(const std::vector<std::int32_t>& samples) {
+    if (samples.empty()) return 0;
+    std::int32_t sum = 0, best = 0;
+    for (const std::int32_t count : samples) {
+        sum = Wrapped(static_cast<std::int64_t>(sum) + count);
+        best = std::max(best, count);
+    }
+    const std::int32_t mean = sum / static_cast<std::int32_t>(samples.size());
+    return Wrapped(static_cast<std::int64_t>(mean) + best) / 2;
+}
 
 std::optional<ResultLineValues> ParseResultLine(std::string_view line, std::string_view label,
                                                 char decimalSeparator) {
@@ -157,16 +192,27 @@ std::string SummaryText(const std::vector<RunRecord>& runs) {
     return text;
 }
 
-nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
-                          const BuildFacts& build) {
+nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const SessionFacts& session,
+                                  const EnvironmentFacts& environment, const BuildFacts& build) {
     nlohmann::ordered_json json;
+    json["schema"] = SessionSchema;
+    json["schema_version"] = SessionSchemaVersion;
     json["program"] = {{"name", "qmk-run"}, {"version", build.Version}};
+    json["session"] = {{"id", session.Id},
+                       {"machine", session.Machine},
+                       {"label", session.Label ? nlohmann::ordered_json(*session.Label) : nlohmann::ordered_json(nullptr)},
+                       {"tags", session.Tags},
+                       {"started_utc", TextOrNull(session.StartedUtc)},
+                       {"wall_seconds", session.WallSeconds}};
+    json["phases"] = {{"cpu_seconds", CpuPhaseSeconds}, {"video_seconds", VideoPhaseSeconds}};
 
     nlohmann::ordered_json runList = nlohmann::ordered_json::array();
     for (const RunRecord& run : runs) {
-        runList.push_back({{"cpu", LineJson(run.Cpu)},
-                           {"video", LineJson(run.Video)},
-                           {"load_average_1min", LoadJson(run.Load)}});
+        runList.push_back({{"cpu", LineJson(run.Cpu, run.CpuSamples)},
+                           {"video", LineJson(run.Video, run.VideoSamples)},
+                           {"load_average_1min", LoadJson(run.Load)},
+                           {"started_utc", TextOrNull(run.StartedUtc)},
+                           {"wall_seconds", run.WallSeconds}});
     }
     json["runs"] = runList;
 

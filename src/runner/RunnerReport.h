@@ -3,6 +3,7 @@
 // runs, and (with --json) one JSON document with what the scores depend on.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,7 +37,33 @@ struct RunRecord {
     ResultLineValues Video;
     // The one-minute load average when the run ended, if the system says.
     std::optional<double> Load;
+    // The iterations of each whole second of each phase, in order.
+    std::vector<std::int32_t> CpuSamples;
+    std::vector<std::int32_t> VideoSamples;
+    std::string StartedUtc;  // UtcText of the click
+    double WallSeconds = 0;  // from the click to its last line
 };
+
+// One invocation of qmk-run, as the saved document names it.
+struct SessionFacts {
+    std::string Id;
+    std::string Machine;
+    std::optional<std::string> Label;
+    std::vector<std::string> Tags;
+    std::string StartedUtc;
+    double WallSeconds = 0;
+};
+
+inline constexpr std::string_view SessionSchema = "qmk-session";
+inline constexpr int SessionSchemaVersion = 1;
+
+// ISO 8601 in UTC with milliseconds: "2026-12-08T01:15:02.123Z".
+std::string UtcText(std::chrono::system_clock::time_point time);
+
+// The score a phase's per-second counts give by the meter's rule:
+// (sum div n + max) div 2 in 32-bit two's complement, each division
+// truncating toward zero; 0 for no counts.
+std::int32_t ScoreOfSamples(const std::vector<std::int32_t>& samples);
 
 // The build the scores came from (filled in by the executable from its
 // compile definitions).
@@ -76,7 +103,8 @@ std::optional<std::string> BusyWarning(const std::vector<RunRecord>& runs, int p
 // score of another kind: the warning for such runs, nothing otherwise.
 std::optional<std::string> PixelAccessWarning(std::string_view pixelAccess);
 
-nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const EnvironmentFacts& environment,
-                          const BuildFacts& build);
+// The session's document, as --json prints it and as it is saved.
+nlohmann::ordered_json ReportJson(const std::vector<RunRecord>& runs, const SessionFacts& session,
+                                  const EnvironmentFacts& environment, const BuildFacts& build);
 
 }  // namespace qmk

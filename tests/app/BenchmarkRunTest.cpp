@@ -3,6 +3,7 @@
 // result lines, the order in which the lines change, the contexts each
 // phase borrows and gives back, and errors of the drawing layer.
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <string>
 #include <utility>
@@ -61,6 +62,26 @@ TEST_F(BenchmarkRunTest, WritesBothResultLines) {
     // CPU: 11 readings to align, 2 × 10 counted; video: 10 to align (the
     // CPU phase's last reading is not reused), 3 × 10 counted.
     EXPECT_EQ(kernel_.LocalTimeCalls(), 11 + 20 + 10 + 30);
+}
+
+// The counts of each second and the hook at each phase's start: the hook
+// before the phase's first clock reading (so nothing it does is counted),
+// never again during the phase, and the readings exactly those of a run
+// without them.
+TEST_F(BenchmarkRunTest, KeepsTheCountsOfEachSecondAndTellsEachPhaseBeforeItsFirstReading) {
+    std::vector<std::pair<BenchmarkPhase, std::size_t>> told;
+    BenchmarkSamples samples;
+    samples.Cpu = {7, 7};
+    RunBenchmark(Bitmap(), Box(), Memo(), &samples,
+                 [&](BenchmarkPhase phase) { told.emplace_back(phase, snapshots_.size()); });
+    EXPECT_EQ(samples.Cpu, (std::array<std::int32_t, 2>{10, 10}));
+    EXPECT_EQ(samples.Video, (std::array<std::int32_t, 3>{10, 10, 10}));
+    const std::vector<std::pair<BenchmarkPhase, std::size_t>> expected = {
+        {BenchmarkPhase::Cpu, 0}, {BenchmarkPhase::Video, 11 + 20}};
+    EXPECT_EQ(told, expected);
+    EXPECT_EQ(kernel_.LocalTimeCalls(), 11 + 20 + 10 + 30);
+    EXPECT_EQ(Line(0), CpuResult);
+    EXPECT_EQ(Line(1), VideoResult);
 }
 
 // A locale whose time format has no seconds, or none at all, still gives a

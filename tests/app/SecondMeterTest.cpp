@@ -1,6 +1,7 @@
 // The second meter on a scripted clock: alignment, counting per whole
 // second, scores, and locales whose time format has no seconds.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,9 @@ TEST_P(MeterScoreTest, ScoreIsMeanAndBestAveraged) {
     EXPECT_EQ(meter.BestCount, c.Best);
     EXPECT_EQ(meter.TotalCount, c.Total);
     EXPECT_EQ(meter.Score(), c.Score);
+    // Each second's count as it closed, in order: what a saved run keeps.
+    const std::span<const std::int32_t> samples = meter.Samples();
+    EXPECT_EQ(std::vector<int>(samples.begin(), samples.end()), c.Counts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Counts, MeterScoreTest,
@@ -156,6 +160,18 @@ TEST_F(SecondMeterTest, ResetClearsTheCountersOnly) {
     EXPECT_EQ(meter.TotalCount, 0);
     EXPECT_EQ(meter.LastTime, last);
     EXPECT_EQ(meter.Score(), 0);
+    EXPECT_TRUE(meter.Samples().empty());
+}
+
+// A phase longer than the meter keeps counts for (none is, today) keeps
+// the first ones and writes nothing beyond them.
+TEST_F(SecondMeterTest, KeepsTheCountsOfTheFirstSecondsOnly) {
+    QueueCounts({4, 5, 6, 7, 8});
+    SecondMeter meter;
+    RunPhase(meter, 5);
+    const std::span<const std::int32_t> samples = meter.Samples();
+    EXPECT_EQ(std::vector<int>(samples.begin(), samples.end()), (std::vector<int>{4, 5, 6}));
+    EXPECT_EQ(meter.Score(), (30 / 5 + 8) / 2);
 }
 
 struct PatternCase {

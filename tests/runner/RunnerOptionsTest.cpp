@@ -1,5 +1,6 @@
 // qmk-run's command line: what each accepted form sets, and the one-line
 // error of every refused one.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,6 +98,81 @@ TEST(RunnerOptionsTest, RefusesWithOneLineNamingTheProblem) {
         // What the user typed comes back quoted, never as raw control bytes.
         {{"--runs", "\x1b]0;owned\x07"}, "qmk-run: --runs needs a number, got '\\x1b]0;owned\\x07'"},
         {{"--\x1b[2J"}, "qmk-run: unknown option '--\\x1b[2J' (see --help)"},
+    };
+    for (const RefusedCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Arguments));
+        try {
+            ParseRunnerOptions(c.Arguments);
+            ADD_FAILURE() << "accepted";
+        } catch (const RunnerUsageError& error) {
+            EXPECT_EQ(error.what(), c.Message);
+        }
+    }
+}
+
+struct SessionCase {
+    std::vector<std::string_view> Arguments;
+    bool Save;
+    std::optional<std::string> Label;
+    std::vector<std::string> Tags;
+    std::optional<std::string> Machine;
+};
+
+TEST(RunnerOptionsTest, DescribesTheSavedSession) {
+    const std::string longest(MaxLabelBytes, 'x');
+    const std::vector<SessionCase> cases = {
+        {{}, true, std::nullopt, {}, std::nullopt},
+        {{"--no-save"}, false, std::nullopt, {}, std::nullopt},
+        {{"--label", "after the driver update"}, true, "after the driver update", {}, std::nullopt},
+        {{"--label=--fast"}, true, "--fast", {}, std::nullopt},
+        {{"--tag", "nightly", "--tag=kernel-6.1", "--tag", "nightly"}, true, std::nullopt,
+         {"nightly", "kernel-6.1"}, std::nullopt},
+        {{"--machine", "ラボ-3", "--no-save"}, false, std::nullopt, {}, "ラボ-3"},
+        {{"--label", longest}, true, longest, {}, std::nullopt},
+    };
+    for (const SessionCase& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.Arguments));
+        const RunnerOptions options = ParseRunnerOptions(c.Arguments);
+        EXPECT_EQ(options.Save, c.Save);
+        EXPECT_EQ(options.Label, c.Label);
+        EXPECT_EQ(options.Tags, c.Tags);
+        EXPECT_EQ(options.Machine, c.Machine);
+    }
+}
+
+TEST(RunnerOptionsTest, RefusesTextsThatCannotDescribeASession) {
+    std::vector<std::string> manyTags;
+    for (std::size_t i = 0; i <= MaxTags; ++i) manyTags.push_back("--tag=t" + std::to_string(i));
+    const std::vector<std::string_view> tooMany(manyTags.begin(), manyTags.end());
+    const std::string tooLong(MaxLabelBytes + 1, 'x');
+    const std::string tooLongTag(MaxTagBytes + 1, 't');
+    const std::string tooLongMachine(MaxMachineBytes + 1, 'm');
+    const std::vector<RefusedCase> cases = {
+        {{"--label"}, "qmk-run: --label needs a text"},
+        {{"--label", "--json"},
+         "qmk-run: --label needs a text, got '--json' (write --label=--json if that is the text)"},
+        {{"--label="}, "qmk-run: --label must not be empty, got ''"},
+        {{"--label", tooLong},
+         "qmk-run: --label must be at most 200 bytes, got '" + std::string(60, 'x') + "'... (201 bytes)"},
+        {{"--label", "a", "--label", "b"}, "qmk-run: --label may be given once"},
+        {{"--label", "two\nlines"}, "qmk-run: --label must not contain control characters, got 'two\\nlines'"},
+        {{"--label", "\x1b[31mred"},
+         "qmk-run: --label must not contain control characters, got '\\x1b[31mred'"},
+        {{"--label", "del\x7f"}, "qmk-run: --label must not contain control characters, got 'del\\x7f'"},
+        {{"--label", "c1 \xc2\x9b"},
+         "qmk-run: --label must not contain control characters, got 'c1 \\u{009b}'"},
+        {{"--label", "rtl \xe2\x80\xae"},
+         "qmk-run: --label must not contain control characters, got 'rtl \\u{202e}'"},
+        {{"--label", "latin1 \xe9t\xe9"}, "qmk-run: --label must be UTF-8, got 'latin1 \\xe9t\\xe9'"},
+        {{"--tag", ""}, "qmk-run: --tag must not be empty, got ''"},
+        {{"--tag", tooLongTag},
+         "qmk-run: --tag must be at most 64 bytes, got '" + std::string(60, 't') + "'... (65 bytes)"},
+        {tooMany, "qmk-run: --tag may be given at most 32 times"},
+        {{"--machine", "a\tb"}, "qmk-run: --machine must not contain control characters, got 'a\\tb'"},
+        {{"--machine", tooLongMachine},
+         "qmk-run: --machine must be at most 64 bytes, got '" + std::string(60, 'm') + "'... (65 bytes)"},
+        {{"--machine", "a", "--machine", "b"}, "qmk-run: --machine may be given once"},
+        {{"--no-save=1"}, "qmk-run: --no-save takes no value, got '1'"},
     };
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.Arguments));

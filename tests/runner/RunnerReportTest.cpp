@@ -1,6 +1,7 @@
 // What qmk-run prints: scores read back from the result lines as the box
 // shows them, the summary statistics, the text report and the JSON
 // document's shape (parsed back).
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -131,7 +132,10 @@ RunRecord Record(std::int32_t cpu, std::int32_t video) {
     const auto cpuValues = ParseResultLine(cpuLine, texts::CpuLabel.Cp932, DecimalSeparatorChar);
     const auto videoValues = ParseResultLine(videoLine, texts::VideoLabel.Cp932, DecimalSeparatorChar);
     if (!cpuValues || !videoValues) throw std::logic_error("unreadable line: " + cpuLine + videoLine);
-    return {*cpuValues, *videoValues, std::nullopt};
+    RunRecord record;
+    record.Cpu = *cpuValues;
+    record.Video = *videoValues;
+    return record;
 }
 
 TEST_F(RunnerReportTest, TextShowsTheLinesInUtf8AndASummaryForRepeatedRuns) {
@@ -173,7 +177,7 @@ EnvironmentFacts Facts() {
 TEST_F(RunnerReportTest, JsonDocumentHasEveryRunTheSummaryAndTheFacts) {
     const std::vector<RunRecord> runs = {Record(1992, 2370), Record(996, 4740), Record(1000, 4000)};
     const BuildFacts build{"1.0.0", "Release", "GNU 12.2.0", "-O2 -DNDEBUG"};
-    const auto text = ReportJson(runs, Facts(), build).dump();
+    const auto text = ReportJson(runs, {}, Facts(), build).dump();
     const nlohmann::json doc = nlohmann::json::parse(text);
 
     EXPECT_EQ(doc["program"]["name"], "qmk-run");
@@ -216,11 +220,108 @@ TEST_F(RunnerReportTest, JsonDocumentHasEveryRunTheSummaryAndTheFacts) {
     EXPECT_EQ(doc["build"]["flags"], "-O2 -DNDEBUG");
 }
 
+// The saved session's own members, and what each run adds to today's.
+TEST_F(RunnerReportTest, JsonDocumentNamesItsSchemaTheSessionAndEachRunsSeconds) {
+    RunRecord run = Record(13, 1002);
+    run.CpuSamples = {10, 11, 15};
+    run.VideoSamples = {1000, 1003};
+    run.StartedUtc = "2026-12-08T01:15:03.120Z";
+    run.WallSeconds = 5.873;
+    SessionFacts session;
+    session.Id = "20261208T011502Z-8f3a2c1d";
+    session.Machine = "lab-3";
+    session.Tags = {"nightly", "kernel-6.1"};
+    session.StartedUtc = "2026-12-08T01:15:02.123Z";
+    session.WallSeconds = 17.412;
+    const nlohmann::json doc = nlohmann::json::parse(ReportJson({run}, session, Facts(), {}).dump());
+
+    EXPECT_EQ(doc["schema"], "qmk-session");
+    EXPECT_EQ(doc["schema_version"], 1);
+    EXPECT_EQ(doc["session"],
+              nlohmann::json::parse(R"({"id": "20261208T011502Z-8f3a2c1d", "machine": "lab-3", "label": null,
+                                        "tags": ["nightly", "kernel-6.1"],
+                                        "started_utc": "2026-12-08T01:15:02.123Z", "wall_seconds": 17.412})"));
+    EXPECT_EQ(doc["phases"], nlohmann::json::parse(R"({"cpu_seconds": 2, "video_seconds": 3})"));
+    const nlohmann::json& saved = doc["runs"][0];
+    EXPECT_EQ(saved["cpu"]["samples"], nlohmann::json::parse("[10, 11, 15]"));
+    EXPECT_EQ(saved["video"]["samples"], nlohmann::json::parse("[1000, 1003]"));
+    EXPECT_EQ(saved["started_utc"], "2026-12-08T01:15:03.120Z");
+    EXPECT_EQ(saved["wall_seconds"], 5.873);
+    // Today's members stay where callers find them.
+    for (const char* member : {"program", "runs", "summary", "environment", "build"}) {
+        EXPECT_TRUE(doc.contains(member)) << member;
+    }
+
+    session.Label = "<after> the \"driver\" update";
+    session.Tags.clear();
+    const nlohmann::json labelled = nlohmann::json::parse(ReportJson({}, session, Facts(), {}).dump());
+    EXPECT_EQ(labelled["session"]["label"], "<after> the \"driver\" update");
+    EXPECT_TRUE(labelled["session"]["tags"].is_array());
+    EXPECT_TRUE(labelled["session"]["tags"].empty());
+}
+
+// Counts that were never kept are unknown, not zero.
+TEST_F(RunnerReportTest, MissingSamplesAndTimesAreNull) {
+    const nlohmann::json doc = nlohmann::json::parse(ReportJson({Record(1992, 2370)}, {}, Facts(), {}).dump());
+    EXPECT_TRUE(doc["runs"][0]["cpu"]["samples"].is_null());
+    EXPECT_TRUE(doc["runs"][0]["started_utc"].is_null());
+    EXPECT_TRUE(doc["session"]["started_utc"].is_null());
+}
+
+struct SamplesCase {
+    std::vector<std::int32_t> Samples;
+    std::int32_t Score;
+};
+
+TEST(RunnerSamplesTest, ScoreComesFromTheSamplesByTheMetersRule) {
+    const std::vector<SamplesCase> cases = {
+        {{1000, 1003}, 1002},     // (2003 / 2 = 1001 + 1003) / 2
+        {{10, 11, 15}, 13},       // (36 / 3 = 12 + 15) / 2 = 13.5, truncated
+        {{2, 3}, 2},              // (5 / 2 = 2 + 3) / 2 = 2.5, truncated
+        {{9, 2, 2}, 6},           // the best second first
+        {{1, 1}, 1},
+        {{}, 0},
+        // The sum wraps in 32 bits as the meter's total does: 2^31 - 1 twice
+        // adds up to -2, whose half is -1.
+        {{2147483647, 2147483647}, (-1 + 2147483647) / 2},
+        // The sum wraps to 2147482351, the mean 715827450 plus the best to
+        // -1431656199, whose half truncates toward zero.
+        {{2147483000, 2147483000, 2147483647}, -715828099},
+    };
+    for (const SamplesCase& c : cases) {
+        EXPECT_EQ(ScoreOfSamples(c.Samples), c.Score) << ::testing::PrintToString(c.Samples);
+    }
+}
+
+struct UtcCase {
+    std::int64_t Milliseconds;  // since 1970-01-01T00:00:00Z
+    const char* Text;
+};
+
+TEST(RunnerSamplesTest, StartTimesAreUtcWithMilliseconds) {
+    const std::vector<UtcCase> cases = {
+        {0, "1970-01-01T00:00:00.000Z"},
+        {1796692502123, "2026-12-08T01:15:02.123Z"},
+        {1709251199999, "2024-02-29T23:59:59.999Z"},  // a leap day's last millisecond
+        {951782400000, "2000-02-29T00:00:00.000Z"},
+        {-1, "1969-12-31T23:59:59.999Z"},  // before the epoch, floored, not truncated
+    };
+    for (const UtcCase& c : cases) {
+        EXPECT_EQ(UtcText(std::chrono::system_clock::time_point(std::chrono::milliseconds(c.Milliseconds))),
+                  c.Text);
+    }
+    // Below a millisecond is cut, never rounded up into the next second.
+    const auto almost = std::chrono::system_clock::time_point(std::chrono::milliseconds(1999)) +
+                        std::chrono::microseconds(999);
+    EXPECT_EQ(UtcText(std::chrono::time_point_cast<std::chrono::system_clock::duration>(almost)),
+              "1970-01-01T00:00:01.999Z");
+}
+
 TEST_F(RunnerReportTest, JsonOfOneRunHasNoStandardDeviationAndUnknownProcessorIsNull) {
     EnvironmentFacts facts = Facts();
     facts.Machine.Processor.clear();
     const nlohmann::json doc =
-        nlohmann::json::parse(ReportJson({Record(1992, 2370)}, facts, {}).dump());
+        nlohmann::json::parse(ReportJson({Record(1992, 2370)}, {}, facts, {}).dump());
     EXPECT_TRUE(doc["summary"]["cpu"]["stddev"].is_null());
     EXPECT_EQ(doc["summary"]["cpu"]["mean"], 1992.0);
     EXPECT_TRUE(doc["environment"]["processor"].is_null());
@@ -232,7 +333,7 @@ TEST_F(RunnerReportTest, LoadOfEachRunAndUnknownCountsAreNull) {
     facts.Load.reset();
     RunRecord run = Record(1992, 2370);
     run.Load = 3.5;
-    const nlohmann::json doc = nlohmann::json::parse(ReportJson({run}, facts, {}).dump());
+    const nlohmann::json doc = nlohmann::json::parse(ReportJson({run}, {}, facts, {}).dump());
     EXPECT_EQ(doc["runs"][0]["load_average_1min"], 3.5);
     EXPECT_TRUE(doc["environment"]["processors"].is_null());
     EXPECT_TRUE(doc["environment"]["load_average_1min"].is_null());

@@ -2,8 +2,10 @@
 // with a clock that moves 100 ms per reading (10 iterations a second): a
 // click runs the whole benchmark inside one message frame, and an error
 // that the framework would show in a box ends the runner's run instead.
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -44,15 +46,20 @@ protected:
     TQMKForm* form_ = nullptr;
 };
 
-TEST_F(RunnerSessionTest, EachClickGivesBothLinesAndGivesBackEveryContext) {
+TEST_F(RunnerSessionTest, EachClickGivesBothLinesItsCountsAndGivesBackEveryContext) {
     ShowMainWindow(*application_, *form_);
     EXPECT_TRUE(form_->Showing());
     const int contextsBefore = gdi_.LiveDcCount();
+    std::vector<BenchmarkPhase> told;
+    form_->OnPhaseStart = [&told](BenchmarkPhase phase) { told.push_back(phase); };
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         const auto [cpu, video] = ClickStartButton(*application_, *form_, *trap_);
         EXPECT_EQ(Readable(cpu), "ＣＰＵ：10 (0.50%)");
         EXPECT_EQ(Readable(video), "ビデオ：10 (0.42%)");
+        EXPECT_EQ(form_->LastSamples().Cpu, (std::array<std::int32_t, 2>{10, 10}));
+        EXPECT_EQ(form_->LastSamples().Video, (std::array<std::int32_t, 3>{10, 10, 10}));
+        EXPECT_EQ(told.size(), 2u * (run + 1));
         // The frame around the click gave back what the run borrowed.
         EXPECT_EQ(gdi_.LiveDcCount(), contextsBefore);
     }

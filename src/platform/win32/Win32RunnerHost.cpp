@@ -1,10 +1,12 @@
 #include "platform/win32/Win32RunnerHost.h"
 
+#include <atomic>
 #include <chrono>
 #include <clocale>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -25,12 +27,24 @@ std::unique_ptr<RunnerHost> MakeRunnerHost(std::string_view /*programName*/) {
 
 namespace qmk::platform::win32 {
 
+namespace {
+
+std::atomic<bool> transientLineShown{false};
+
+// Once: the first way out that finds the line takes it.
+void EraseTransientLine() {
+    if (transientLineShown.exchange(false)) WriteConsoleText(StandardStream::Error, "\r\x1b[K");
+}
+
+}  // namespace
+
 class Watchdog {
 public:
     Watchdog(int seconds, std::string line) : line_(std::move(line)) {
         thread_ = std::thread([this, seconds] {
             std::unique_lock lock(mutex_);
             if (!changed_.wait_for(lock, std::chrono::seconds(seconds), [this] { return disarmed_; })) {
+                EraseTransientLine();
                 WriteConsoleText(StandardStream::Error, line_);
                 std::_Exit(1);
             }
@@ -58,6 +72,7 @@ private:
 namespace {
 
 BOOL WINAPI ConsoleControl(DWORD /*event*/) {
+    EraseTransientLine();
     std::fflush(stdout);
     std::_Exit(128 + 2);
 }
@@ -166,5 +181,26 @@ void Win32RunnerHost::ArmWatchdog(int seconds, const std::string& line) {
 }
 
 void Win32RunnerHost::DisarmWatchdog() { watchdog_.reset(); }
+
+std::string Win32RunnerHost::HostName() {
+    wchar_t name[256];
+    DWORD length = static_cast<DWORD>(std::size(name));
+    if (!::GetComputerNameExW(ComputerNamePhysicalDnsHostname, name, &length) || length == 0) return "";
+    const int count = static_cast<int>(length);
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, name, count, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return "";
+    std::string text(static_cast<std::size_t>(needed), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, name, count, text.data(), needed, nullptr, nullptr);
+    return text;
+}
+
+std::optional<int> Win32RunnerHost::ErrorTerminalColumns() {
+    // No progress line here yet: a console that takes virtual terminal
+    // processing may still show "\x1b[K" as text (Wine's does), which
+    // would leave the line in front of the results.
+    return std::nullopt;
+}
+
+void Win32RunnerHost::SetTransientLineShown(bool shown) { transientLineShown.store(shown); }
 
 }  // namespace qmk::platform::win32

@@ -13,6 +13,8 @@
 // - its output is UTF-8 to files and pipes; a console gets the same
 //   characters through WriteConsoleW and keeps its code page (see
 //   Win32Console.h);
+// - no progress line yet (ErrorTerminalColumns says no terminal); should
+//   one be shown, Ctrl+C and the watchdog erase it before they end;
 // - the watchdog is a thread that waits for its time or its disarming.
 #pragma once
 
@@ -45,6 +47,10 @@ public:
     void EndOnRequest() override;
     void ArmWatchdog(int seconds, const std::string& line) override;
     void DisarmWatchdog() override;
+
+    std::string HostName() override;
+    std::optional<int> ErrorTerminalColumns() override;
+    void SetTransientLineShown(bool shown) override;
 
 private:
     std::unique_ptr<Watchdog> watchdog_;

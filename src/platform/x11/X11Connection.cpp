@@ -1,6 +1,7 @@
 #include "platform/x11/X11Connection.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,9 +17,10 @@ namespace {
 constexpr std::size_t NameCapacity = 32;
 char programName[NameCapacity] = "qmk";
 
-}  // namespace
+std::atomic<bool> transientLineShown{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in signal handlers");
 
-void WriteErrorNow(const char* text) {
+void WriteAll(const char* text) {
     std::size_t length = std::strlen(text);
     while (length > 0) {
         const ssize_t written = ::write(STDERR_FILENO, text, length);
@@ -29,7 +31,22 @@ void WriteErrorNow(const char* text) {
     }
 }
 
+// Once: the first way out that finds the line takes it.
+void EraseTransientLineNow() {
+    if (transientLineShown.exchange(false)) WriteAll("\r\x1b[K");
+}
+
+}  // namespace
+
+void SetTransientLineShown(bool shown) { transientLineShown.store(shown); }
+
+void WriteErrorNow(const char* text) {
+    EraseTransientLineNow();
+    WriteAll(text);
+}
+
 void EndNow(int status) {
+    EraseTransientLineNow();
     XvfbServer::StopAllNow();
     ::_exit(status);
 }

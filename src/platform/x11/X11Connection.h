@@ -33,8 +33,11 @@ const char* ProgramNameForMessages();
 // The ways out that run no destructor (this rule, a signal, a watchdog)
 // use only what is safe in the middle of anything: write, kill, waitpid
 // and _exit.
-// Writes the whole text on standard error.
+// Writes the whole text on standard error (after erasing a transient line).
 void WriteErrorNow(const char* text);
+// Whether the runner's progress line stands unfinished on standard error;
+// while it does, WriteErrorNow and EndNow first erase it.
+void SetTransientLineShown(bool shown);
 // Stops the private X servers this process started and ends it.
 [[noreturn]] void EndNow(int status);
 

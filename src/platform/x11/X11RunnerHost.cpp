@@ -7,7 +7,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <climits>
+
+#include <sys/ioctl.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include "platform/posix/PosixMachine.h"
 #include "platform/x11/X11Connection.h"
@@ -141,5 +145,23 @@ void X11RunnerHost::EndOnRequest() {
 void X11RunnerHost::ArmWatchdog(int seconds, const std::string& line) { Watchdog::Arm(seconds, line); }
 
 void X11RunnerHost::DisarmWatchdog() { Watchdog::Disarm(); }
+
+std::string X11RunnerHost::HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return "";
+    return name;
+}
+
+std::optional<int> X11RunnerHost::ErrorTerminalColumns() {
+    if (::isatty(STDERR_FILENO) == 0) return std::nullopt;
+    // A terminal that says it cannot move the cursor gets no line to rewrite.
+    const char* term = std::getenv("TERM");
+    if (term != nullptr && std::string_view(term) == "dumb") return std::nullopt;
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
+
+void X11RunnerHost::SetTransientLineShown(bool shown) { x11::SetTransientLineShown(shown); }
 
 }  // namespace qmk::platform::x11

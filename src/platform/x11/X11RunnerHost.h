@@ -10,6 +10,8 @@
 //   nohup, stays ignored); SIGPIPE is ignored, so a broken connection or a
 //   reader that went away fails a write instead of ending the runner
 //   silently with 141;
+// - a progress line on a terminal is erased on every one of those ways
+//   out, before their message;
 // - the watchdog is an interval timer (SIGALRM);
 // - a lost display ends it by the rule of X11Connection.h.
 #pragma once
@@ -44,6 +46,10 @@ public:
     void EndOnRequest() override;
     void ArmWatchdog(int seconds, const std::string& line) override;
     void DisarmWatchdog() override;
+
+    std::string HostName() override;
+    std::optional<int> ErrorTerminalColumns() override;
+    void SetTransientLineShown(bool shown) override;
 
 private:
     std::unique_ptr<XvfbServer> server_;

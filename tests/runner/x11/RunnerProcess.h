@@ -3,9 +3,12 @@
 // Xvfb, and that server's display.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -18,7 +21,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "support/BuiltProgram.h"
@@ -33,7 +39,13 @@ inline const std::string RunnerPath = BuiltProgramPath("qmk-run");
 struct Finished {
     int ExitCode = -1;  // 128 + n when ended by signal n without a handler
     std::string Out;
-    std::string Err;
+    std::string Err;  // what a terminal showed, when standard error was one
+};
+
+// Standard error on a pseudo-terminal of this width, with no translation
+// of what the program writes.
+struct Terminal {
+    unsigned short Columns = 100;
 };
 
 inline std::string ReadAll(int fd) {
@@ -51,9 +63,15 @@ public:
     // inChild runs in the child before the exec (signal dispositions,
     // limits: what qmk-run inherits from whoever starts it).
     RunnerProcess(const std::vector<std::string>& arguments, const char* display,
-                  const char* path = nullptr, const std::function<void()>& inChild = {}) {
+                  const char* path = nullptr, const std::function<void()>& inChild = {},
+                  std::optional<Terminal> terminal = std::nullopt) {
         int out[2], err[2];
-        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+        if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+        if (terminal) {
+            OpenTerminal(*terminal, err);
+        } else if (pipe2(err, O_CLOEXEC) != 0) {
+            throw std::runtime_error("pipe");
+        }
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], 1);
@@ -86,6 +104,17 @@ public:
 
     pid_t Pid() const { return pid_; }
 
+    // On a terminal: waits until what it showed so far contains text.
+    bool WaitForError(const std::string& text, std::chrono::milliseconds limit = 60s) {
+        const auto end = Clock::now() + limit;
+        while (Clock::now() < end) {
+            DrainTerminal();
+            if (shown_.find(text) != std::string::npos) return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
     // Its Xvfb child once it runs (its name is Xvfb, no longer qmk-run).
     std::optional<pid_t> WaitForServer(std::chrono::milliseconds limit = 20s) const {
         const auto end = Clock::now() + limit;
@@ -103,6 +132,7 @@ public:
         const auto end = Clock::now() + limit;
         int status = 0;
         while (waitpid(pid_, &status, WNOHANG) == 0) {
+            DrainTerminal();
             if (Clock::now() > end) {
                 ADD_FAILURE() << "qmk-run did not end";
                 kill(pid_, SIGKILL);
@@ -114,11 +144,48 @@ public:
         pid_ = -1;
         result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         result.Out = ReadAll(out_);
-        result.Err = ReadAll(err_);
+        if (terminal_) {
+            DrainTerminal();
+            result.Err = shown_;
+        } else {
+            result.Err = ReadAll(err_);
+        }
         return result;
     }
 
 private:
+    // The program's side goes to the child as err[1]; the test reads the
+    // other side, without blocking, as it goes (a terminal holds little).
+    void OpenTerminal(const Terminal& terminal, int err[2]) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) throw std::runtime_error("pty");
+        const int slave = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave < 0) throw std::runtime_error("pty slave");
+        termios mode{};
+        tcgetattr(slave, &mode);
+        mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);  // "\n" stays "\n"
+        tcsetattr(slave, TCSANOW, &mode);
+        winsize size{};
+        size.ws_col = terminal.Columns;
+        size.ws_row = 24;
+        ioctl(master, TIOCSWINSZ, &size);
+        fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        err[0] = master;
+        err[1] = slave;
+        terminal_ = true;
+    }
+
+    void DrainTerminal() {
+        if (!terminal_) return;
+        char buffer[4096];
+        ssize_t n;
+        // Ends at EAGAIN (nothing more now) or EIO (the program's side is closed).
+        while ((n = read(err_, buffer, sizeof buffer)) > 0) shown_.append(buffer, static_cast<std::size_t>(n));
+    }
+
+    bool terminal_ = false;
+    std::string shown_;
+
     std::optional<pid_t> ServerChild() const {
         DIR* proc = opendir("/proc");
         if (proc == nullptr) return std::nullopt;
@@ -150,6 +217,76 @@ private:
 };
 
 inline bool Alive(pid_t pid) { return kill(pid, 0) == 0; }
+
+// A folder of the test's own, removed with what it holds.
+class TempFolder {
+public:
+    TempFolder() {
+        char name[] = "/tmp/qmk-runner-test-XXXXXX";
+        if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
+        path_ = name;
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Every name in it, hidden ones too, sorted.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(path_, ignored)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+// What qmk-run is given as its results folder.
+inline std::function<void()> SavingIn(const std::string& folder) {
+    return [folder] { setenv("QMK_RESULTS_DIR", folder.c_str(), 1); };
+}
+
+// The document qmk-run printed (or saved), parsed. Every score in it must
+// come back from its per-second counts by the meter's rule, computed here
+// on its own: (sum div n + max) div 2, in 32-bit two's complement, each
+// division truncating toward zero.
+inline nlohmann::json RunnerDocument(const std::string& text) {
+    const nlohmann::json doc = nlohmann::json::parse(text);
+    EXPECT_EQ(doc.value("schema", ""), "qmk-session");
+    EXPECT_EQ(doc.value("schema_version", 0), 1);
+    const auto wrap = [](std::int64_t value) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
+    };
+    for (const nlohmann::json& run : doc.at("runs")) {
+        for (const char* test : {"cpu", "video"}) {
+            SCOPED_TRACE(test);
+            const nlohmann::json& samples = run.at(test).at("samples");
+            const std::string seconds = std::string(test) + "_seconds";
+            EXPECT_EQ(samples.size(), doc.at("phases").at(seconds).get<std::size_t>()) << run;
+            if (samples.empty()) continue;
+            std::int32_t sum = 0, best = 0;
+            for (const nlohmann::json& count : samples) {
+                EXPECT_GT(count.get<std::int32_t>(), 0) << run;
+                sum = wrap(static_cast<std::int64_t>(sum) + count.get<std::int32_t>());
+                best = std::max(best, count.get<std::int32_t>());
+            }
+            const std::int32_t mean = sum / static_cast<std::int32_t>(samples.size());
+            EXPECT_EQ(run.at(test).at("score").get<std::int32_t>(), wrap(static_cast<std::int64_t>(mean) + best) / 2)
+                << run;
+        }
+        EXPECT_GT(run.at("wall_seconds").get<double>(), 0.0) << run;
+        EXPECT_EQ(run.at("started_utc").get<std::string>().size(), 24u) << run;
+    }
+    return doc;
+}
 
 // A loaded machine (as under ctest -j) adds a warning about it to what
 // the runner writes; the rest is what a test looks at.

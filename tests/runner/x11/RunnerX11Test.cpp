@@ -79,7 +79,7 @@ TEST_F(RunnerX11Test, OnTheGivenDisplayPrintsOneJsonDocument) {
     RunnerProcess runner({"--json"}, std::getenv("DISPLAY"));
     const Finished done = runner.Wait();
     ASSERT_EQ(done.ExitCode, 0) << done.Err;
-    const nlohmann::json doc = nlohmann::json::parse(done.Out);
+    const nlohmann::json doc = RunnerDocument(done.Out);
     ASSERT_EQ(doc["runs"].size(), 1u);
     const nlohmann::json& run = doc["runs"][0];
     EXPECT_TRUE(std::regex_match(run["cpu"]["line"].get<std::string>(), CpuLine)) << run;
@@ -106,7 +106,7 @@ TEST_F(RunnerX11Test, OverTcpThePixelsAreRequestsAndTheCpuScoreIsMarkedNotCompar
     RunnerProcess runner({"--json"}, display.c_str());
     const Finished done = runner.Wait();
     ASSERT_EQ(done.ExitCode, 0) << done.Err;
-    const nlohmann::json doc = nlohmann::json::parse(done.Out);
+    const nlohmann::json doc = RunnerDocument(done.Out);
     EXPECT_EQ(doc["environment"]["pixel_access"], "protocol");
     EXPECT_TRUE(std::regex_match(doc["runs"][0]["cpu"]["line"].get<std::string>(), CpuLine));
     EXPECT_EQ(WithoutBusyWarning(done.Err),
@@ -120,7 +120,7 @@ TEST_F(RunnerX11Test, PrivateServerTakesTheChosenDepthAndDpi) {
     RunnerProcess runner({"--json", "--display-depth", "16", "--dpi", "120"}, "");
     const Finished done = runner.Wait();
     ASSERT_EQ(done.ExitCode, 0) << done.Err;
-    const nlohmann::json doc = nlohmann::json::parse(done.Out);
+    const nlohmann::json doc = RunnerDocument(done.Out);
     EXPECT_EQ(doc["environment"]["x_server"]["private"], true);
     EXPECT_EQ(doc["environment"]["x_server"]["depth"], 16);
     EXPECT_EQ(doc["environment"]["dpi"], 120);
@@ -129,7 +129,8 @@ TEST_F(RunnerX11Test, PrivateServerTakesTheChosenDepthAndDpi) {
 
 TEST_F(RunnerX11Test, AWindowDestroyedByAnotherProgramIsNamedAsTheCause) {
     const std::string display = std::getenv("DISPLAY");
-    RunnerProcess runner({"--runs", "2"}, display.c_str());
+    const TempFolder results;
+    RunnerProcess runner({"--runs", "2"}, display.c_str(), nullptr, SavingIn(results.Path()));
     std::string window;
     {
         FILE* search = popen(("DISPLAY=" + display +
@@ -148,6 +149,8 @@ TEST_F(RunnerX11Test, AWindowDestroyedByAnotherProgramIsNamedAsTheCause) {
     const Finished done = runner.Wait(30s);
     EXPECT_EQ(done.ExitCode, 1);
     EXPECT_EQ(done.Err, "qmk-run: the main window was destroyed by another program\n");
+    // A failed run saves nothing, not even a temporary file.
+    EXPECT_TRUE(results.Names().empty()) << ::testing::PrintToString(results.Names());
 }
 
 struct SignalCase {
@@ -171,7 +174,8 @@ void ExpectNoLeftovers(const std::string& display, pid_t server) {
 TEST_F(RunnerX11Test, ASignalStopsItsServerAndEndsWithTheSignalsCode) {
     for (const SignalCase c : {SignalCase{SIGINT, 130}, SignalCase{SIGTERM, 143}, SignalCase{SIGHUP, 129}}) {
         SCOPED_TRACE(c.Signal);
-        RunnerProcess runner({"--runs", "3"}, nullptr);
+        const TempFolder results;
+        RunnerProcess runner({"--runs", "3"}, nullptr, nullptr, SavingIn(results.Path()));
         const std::optional<pid_t> server = runner.WaitForServer();
         ASSERT_TRUE(server.has_value());
         const std::optional<std::string> display = DisplayOf(*server);
@@ -184,6 +188,7 @@ TEST_F(RunnerX11Test, ASignalStopsItsServerAndEndsWithTheSignalsCode) {
         EXPECT_EQ(done.Out, "");
         EXPECT_FALSE(Alive(*server)) << "Xvfb " << *server << " outlived the runner";
         ExpectNoLeftovers(*display, *server);
+        EXPECT_TRUE(results.Names().empty()) << ::testing::PrintToString(results.Names());
     }
 }
 
@@ -206,7 +211,8 @@ TEST_F(RunnerX11Test, AnIgnoredHangUpStaysIgnored) {
 TEST_F(RunnerX11Test, AServerThatStopsAnsweringEndsInTheTimeout) {
     // Longer than a run takes (about seven seconds, bound by the clock),
     // so only the stopped server can make it run out.
-    RunnerProcess runner({"--runs", "2", "--timeout", "15"}, nullptr);
+    const TempFolder results;
+    RunnerProcess runner({"--runs", "2", "--timeout", "15"}, nullptr, nullptr, SavingIn(results.Path()));
     const std::optional<pid_t> server = runner.WaitForServer();
     ASSERT_TRUE(server.has_value());
     const std::optional<std::string> display = DisplayOf(*server);
@@ -219,6 +225,7 @@ TEST_F(RunnerX11Test, AServerThatStopsAnsweringEndsInTheTimeout) {
     EXPECT_EQ(WithoutBusyWarning(done.Err),
               "qmk-run: timed out after 15 s during run 1 of 2 (see --timeout)\n");
     EXPECT_FALSE(Alive(*server)) << "the stopped Xvfb outlived the runner";
+    EXPECT_TRUE(results.Names().empty()) << ::testing::PrintToString(results.Names());
 }
 
 TEST_F(RunnerX11Test, AGivenDisplayThatDoesNotAnswerEndsInTheTimeout) {
@@ -282,12 +289,14 @@ TEST_F(RunnerX11Test, CommandLineErrorsEndWithCodeTwoBeforeAnyServerStarts) {
 }
 
 TEST_F(RunnerX11Test, AnUnreachableDisplayFailsWithCodeOne) {
-    RunnerProcess runner({}, ":987");
+    const TempFolder results;
+    RunnerProcess runner({}, ":987", nullptr, SavingIn(results.Path()));
     const Finished done = runner.Wait(30s);
     EXPECT_EQ(done.ExitCode, 1);
     EXPECT_EQ(done.Err.rfind("qmk-run: ", 0), 0u) << done.Err;
     EXPECT_NE(done.Err.find(":987"), std::string::npos) << done.Err;
     EXPECT_EQ(done.Out, "");
+    EXPECT_TRUE(results.Names().empty()) << ::testing::PrintToString(results.Names());
 }
 
 TEST_F(RunnerX11Test, APrivateServerThatCannotStartSaysWhy) {
