@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "runner/results/ResultsText.h"
+
 namespace qmk {
 
 namespace {
@@ -17,48 +19,6 @@ constexpr int MaxTimeout = 86400;
 constexpr std::size_t ShownArgumentBytes = 60;
 
 std::string Quoted(std::string_view text) { return QuotedArgument(text); }
-
-// The length of the UTF-8 sequence at the start of text and its code
-// point; 0 when the bytes there are not a valid, shortest sequence.
-std::size_t DecodeUtf8(std::string_view text, char32_t& code) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    char32_t minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, minimum = 0x80, code = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, minimum = 0x800, code = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, minimum = 0x10000, code = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0u) != 0x80u) return 0;
-        code = (code << 6) | (byte(i) & 0x3Fu);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
-
-// Characters a terminal would act on or that hide what the text says:
-// the C1 controls (0x9B starts an escape sequence), line and paragraph
-// separators, zero-width and direction marks, and the byte order mark.
-bool IsInvisible(char32_t code) {
-    return (code >= 0x80 && code <= 0x9F) || code == 0xAD || (code >= 0x200B && code <= 0x200F) ||
-           (code >= 0x2028 && code <= 0x202E) || (code >= 0x2060 && code <= 0x206F) ||
-           code == 0xFEFF;
-}
-
-void AppendHex(std::string& out, const char* prefix, std::uint32_t value, int digits,
-               const char* suffix) {
-    static constexpr char Digits[] = "0123456789abcdef";
-    out += prefix;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += Digits[(value >> shift) & 0xFu];
-    out += suffix;
-}
 
 // The whole text must be a decimal number that fits an int; "+3", " 3",
 // "3x" and "0x10" are refused, so a typo never turns into another count.
@@ -96,9 +56,9 @@ std::optional<std::string> DescriptionProblem(std::string_view text, std::size_t
             continue;
         }
         char32_t code = 0;
-        const std::size_t length = DecodeUtf8(text.substr(i), code);
+        const std::size_t length = results::DecodeUtf8(text.substr(i), code);
         if (length == 0) return "must be UTF-8";
-        if (IsInvisible(code)) return "must not contain control characters";
+        if (results::IsInvisible(code)) return "must not contain control characters";
         i += length;
     }
     return std::nullopt;
@@ -116,17 +76,17 @@ std::string QuotedArgument(std::string_view text) {
             continue;
         }
         char32_t code = 0;
-        const std::size_t length = c >= 0x80 ? DecodeUtf8(text.substr(i), code) : 0;
+        const std::size_t length = c >= 0x80 ? results::DecodeUtf8(text.substr(i), code) : 0;
         if (length == 0) {
             switch (c) {
                 case '\t': out += "\\t"; break;
                 case '\n': out += "\\n"; break;
                 case '\r': out += "\\r"; break;
-                default: AppendHex(out, "\\x", c, 2, ""); break;
+                default: results::AppendHex(out, "\\x", c, 2, ""); break;
             }
             ++i;
-        } else if (IsInvisible(code)) {
-            AppendHex(out, "\\u{", static_cast<std::uint32_t>(code), 4, "}");
+        } else if (results::IsInvisible(code)) {
+            results::AppendHex(out, "\\u{", static_cast<std::uint32_t>(code), 4, "}");
             i += length;
         } else {
             out.append(text.substr(i, length));

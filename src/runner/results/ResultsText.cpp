@@ -5,8 +5,6 @@
 
 namespace qmk::results {
 
-namespace {
-
 std::size_t DecodeUtf8(std::string_view text, char32_t& code) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
@@ -43,7 +41,6 @@ void AppendHex(std::string& out, const char* prefix, std::uint32_t value, int di
     out += suffix;
 }
 
-}  // namespace
 
 std::string VisibleText(std::string_view text) {
     std::string out;
